@@ -1,0 +1,75 @@
+#include "app/MainWindow.h"
+#include "ui_MainWindow.h"
+
+#include "app/ConfigDialog.h"
+#include "download/DownloadDialog.h"
+#include "link/QTRNet.h"
+#include "link/comSettings.h"
+
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QShortcut>
+#include <qcustomplot.h>
+
+MainWindow::MainWindow(QWidget *parent)
+    : QMainWindow(parent)
+    , ui(new Ui::MainWindow)
+    , iniFileName(QStringLiteral("Trivane_QZ90.ini"))
+{
+    // The icon lives in a static library, whose resources load only on request.
+    Q_INIT_RESOURCE(resources);
+    ui->setupUi(this);
+    setupPlot();
+    addContactLabel();
+
+    comSettingsDialog = new comSettings(this);
+    connect(ui->actionOpenCom, &QAction::triggered, comSettingsDialog, &QWidget::show);
+    connect(comSettingsDialog, &comSettings::comReady, this, &MainWindow::openCom);
+
+    serialPort = new QSerialPort(this);
+    connect(ui->actionCloseCom, &QAction::triggered, this, &MainWindow::closeCom);
+    connect(serialPort, &QSerialPort::errorOccurred, this, &MainWindow::handleLidarError);
+
+    configDialog = new ConfigDialog(this);
+    auto *central = new QHBoxLayout(ui->centralWidget);
+    central->addWidget(ui->frame_plot);
+    central->addWidget(ui->frame_control);
+    startShortcut = new QShortcut(QKeySequence(QStringLiteral("F2")), this, nullptr, nullptr, Qt::WindowShortcut);
+    clearShortcut = new QShortcut(QKeySequence(QStringLiteral("F3")), this, nullptr, nullptr, Qt::WindowShortcut);
+    connect(startShortcut, &QShortcut::activated, this, &MainWindow::on_pbStart_clicked);
+    connect(clearShortcut, &QShortcut::activated, this, &MainWindow::on_pbClear_clicked);
+
+    connect(ui->actionAbout, &QAction::triggered, this, &MainWindow::about);
+    connect(ui->actionConfigPara, &QAction::triggered, configDialog, &QWidget::show);
+    connect(ui->actionSaveCurveToPic, &QAction::triggered, this, &MainWindow::saveCurveToPic);
+    connect(ui->actionRecordData, &QAction::triggered, this, &MainWindow::saveCurveData);
+    connect(ui->actionPlaybackData, &QAction::triggered, this, &MainWindow::loadCurve);
+    connect(ui->actionGetCaliParam, &QAction::triggered, this, &MainWindow::getCaliParam);
+    connect(ui->actionPramCali, &QAction::triggered, this, &MainWindow::paramCali);
+    connect(ui->actionOrigalData, &QAction::triggered, this, &MainWindow::on_actionOrignalData_triggered);
+    connect(ui->actionEixt, &QAction::triggered, this, &QWidget::close);
+    downloadDialog = new DownloadDialog(this);
+    downloadDialog->hide();
+    connect(ui->actionDownload, &QAction::triggered, downloadDialog, &QWidget::show);
+
+    loadSettings();
+    setWindowTitle(QStringLiteral("雷达数据波形工具 V1.0.0"));
+
+    net = new QTRNet(serialPort);
+    connect(net, &QTRNet::dataReady, this, &MainWindow::parseLidarData);
+    downloadDialog->setNet(net);
+}
+
+MainWindow::~MainWindow()
+{
+    saveSettings();
+    // Closing the port while the children are destroyed can report an error;
+    // this window must not hear it half-destroyed.
+    serialPort->disconnect(this);
+    delete ui;
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    QMainWindow::closeEvent(event);
+}

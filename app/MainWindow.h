@@ -1,0 +1,94 @@
+#pragma once
+
+#include "workflow/LidarDisplayInfo.h"
+
+#include <QMainWindow>
+#include <QSerialPort>
+#include <QString>
+
+class QCloseEvent;
+class QCustomPlot;
+class QShortcut;
+class QTimer;
+class QTRNet;
+class comSettings;
+class ConfigDialog;
+class DownloadDialog;
+struct TRData;
+
+namespace Ui {
+class MainWindow;
+}
+
+// The one main window: owns the port, the endpoint, the dialogs and the plot,
+// and turns the sensor's packets into texts and a live curve.
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+    friend struct MainWindowProbe; // tests reach the state through it
+
+public:
+    explicit MainWindow(QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private slots:
+    void about();
+    bool openCom();
+    void closeCom();
+    void handleLidarError(QSerialPort::SerialPortError error);
+    void readLidarData();
+    void refreshPlotArea();
+    void setAutoPlot();
+    void saveCurveToPic();
+    void saveCurveData();
+    void loadCurve();
+    void on_pbStart_clicked();
+    void on_pbClear_clicked();
+    void on_pbStop_clicked();
+    void msg_view(LidarDisplayInfo data);
+    void on_pbSwitchCurve_clicked();
+    void getCaliParam();
+    void paramCali();
+    void on_pbGetConfig_clicked();
+    void on_actionOrignalData_triggered();
+    void on_actioninternal_triggered();
+    void parseLidarData(TRData *pack);
+
+private:
+    void setupPlot();
+    void addContactLabel();
+    void loadSettings();
+    void saveSettings();
+    void clearCurves();
+    void processMeasurement(TRData *pack);
+
+    QCustomPlot *plot = nullptr;
+    Ui::MainWindow *ui = nullptr;
+    comSettings *comSettingsDialog = nullptr;
+    QString iniFileName;
+    QSerialPort *serialPort = nullptr;
+    ConfigDialog *configDialog = nullptr;
+    QTRNet *net = nullptr;
+    DownloadDialog *downloadDialog = nullptr;
+    qint32 plotBuffer[10] = {};
+    qint32 switchKeyCount = 0; // second point counter of the curve switch
+    bool plotPending = false;
+    bool autoPlot = true;
+    QString savedFilePath;
+    QShortcut *startShortcut = nullptr;
+    QShortcut *clearShortcut = nullptr;
+    qint32 curveIndex = 0;
+    qint32 windowSum = 0;
+    qint16 windowCount = 0;
+    float varianceSum = 0;
+    float lastStdDev = 0;
+    qint16 noiseHits = 0;
+    qint16 peakHits = 0;
+    quint16 framePoints = 0;
+    qint32 plotKey = 0;
+    QTimer *refreshTimer = nullptr;
+    quint16 frameRate = 0;
+    qint16 windowSamples[300] = {};
+};

@@ -1,0 +1,7 @@
+#include "app/MainWindow.h"
+
+void MainWindow::saveCurveToPic() {}
+
+void MainWindow::saveCurveData() {}
+
+void MainWindow::loadCurve() {}
