@@ -1,0 +1,81 @@
+#include "app/MainWindow.h"
+#include "download/DownloadDialog.h"
+#include "link/QTRNet.h"
+#include "link/comSettings.h"
+
+#include <QDir>
+#include <QSerialPort>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+#include <qcustomplot.h>
+
+struct MainWindowProbe {
+    static QCustomPlot *plot(MainWindow &w) { return w.plot; }
+    static QSerialPort *port(MainWindow &w) { return w.serialPort; }
+    static QTRNet *net(MainWindow &w) { return w.net; }
+    static QTimer *timer(MainWindow &w) { return w.refreshTimer; }
+    static DownloadDialog *download(MainWindow &w) { return w.downloadDialog; }
+};
+
+class tst_MainWindowStartup : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void constructionBuildsAndWiresEverything();
+    void endpointDiesWithThePort();
+
+private:
+    QTemporaryDir workDir;
+};
+
+void tst_MainWindowStartup::initTestCase()
+{
+    QVERIFY(workDir.isValid());
+    QDir::setCurrent(workDir.path());
+}
+
+void tst_MainWindowStartup::constructionBuildsAndWiresEverything()
+{
+    MainWindow w;
+    QCOMPARE(w.windowTitle(), QStringLiteral("雷达数据波形工具 V1.0.0"));
+    QVERIFY(!w.windowIcon().isNull());
+
+    QSerialPort *port = MainWindowProbe::port(w);
+    QVERIFY(port && !port->isOpen());
+    QCOMPARE(port->parent(), &w);
+    QTRNet *net = MainWindowProbe::net(w);
+    QVERIFY(net);
+    QCOMPARE(net->parent(), port);
+
+    QCustomPlot *plot = MainWindowProbe::plot(w);
+    QVERIFY(plot);
+    QCOMPARE(plot->parentWidget()->objectName(), QStringLiteral("frame_plot"));
+    QCOMPARE(plot->graphCount(), 2);
+    QCOMPARE(plot->graph(0)->pen().color(), QColor(Qt::blue));
+    QCOMPARE(plot->graph(1)->pen().color(), QColor(Qt::red));
+
+    QTimer *timer = MainWindowProbe::timer(w);
+    QVERIFY(timer->isActive());
+    QCOMPARE(timer->interval(), 30);
+
+    DownloadDialog *download = MainWindowProbe::download(w);
+    QVERIFY(download);
+    QCOMPARE(download->parent(), &w);
+    QVERIFY(!download->isVisible());
+    QVERIFY(w.findChild<comSettings *>());
+}
+
+void tst_MainWindowStartup::endpointDiesWithThePort()
+{
+    auto *w = new MainWindow;
+    QPointer<QTRNet> net = MainWindowProbe::net(*w);
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w));
+    w->close();
+    delete w;
+    QVERIFY(net.isNull());
+}
+
+QTEST_MAIN(tst_MainWindowStartup)
+#include "tst_mainwindow_startup.moc"
