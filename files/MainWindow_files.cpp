@@ -1,7 +1,47 @@
 #include "app/MainWindow.h"
 
-void MainWindow::saveCurveToPic() {}
+#include "app/UserPrompts.h"
+#include "files/CurveFile.h"
+#include "files/PlotCurves.h"
 
-void MainWindow::saveCurveData() {}
+#include <qcustomplot.h>
 
-void MainWindow::loadCurve() {}
+namespace {
+const QString kCurveExtension = QStringLiteral(".cur");
+const QString kPictureExtension = QStringLiteral(".png");
+} // namespace
+
+void MainWindow::saveCurveToPic()
+{
+    const QString name = UserPrompts::getSaveFileName(this, QStringLiteral("save"), savedFilePath,
+                                                      QStringLiteral("png(*.png)"));
+    if (name.isEmpty())
+        return;
+    plot->savePng(name, 0, 0, 1.0, -1);
+    savedFilePath = CurveFile::rememberedPath(name, kPictureExtension);
+}
+
+void MainWindow::saveCurveData()
+{
+    const QString name = UserPrompts::getSaveFileName(this, QStringLiteral("save"), savedFilePath,
+                                                      QStringLiteral("cur(*.cur)"));
+    if (name.isEmpty())
+        return;
+    if (!PlotCurves::save(*plot, name))
+        UserPrompts::critical(this, tr("写入错误"), tr("无法写入文件\r\n无权限"));
+    savedFilePath = CurveFile::rememberedPath(name, kCurveExtension);
+}
+
+void MainWindow::loadCurve()
+{
+    const QString name = UserPrompts::getOpenFileName(this, QStringLiteral("open"), savedFilePath,
+                                                      QStringLiteral("cur(*.cur)"));
+    if (name.isEmpty())
+        return;
+    QByteArray text;
+    if (CurveFile::readWhole(name, &text))
+        PlotCurves::show(plot, text);
+    else
+        UserPrompts::critical(this, tr("读入错误"), tr("无法读文件\r\n无权限"));
+    savedFilePath = CurveFile::rememberedPath(name, kCurveExtension);
+}

@@ -1,0 +1,62 @@
+#include "files/CurveFile.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace CurveFile {
+
+namespace {
+constexpr qint64 kReadChunk = 64 * 1024;
+constexpr int kFirstPlaybackColour = Qt::red;
+constexpr int kVisiblePlaybackColours = 12;
+constexpr int kFirstRepeatedCurve = 13;
+} // namespace
+
+QString formatValue(double value)
+{
+    return QString::number(value, 'g', 6);
+}
+
+QString rememberedPath(const QString &chosen, const QString &extension)
+{
+    return QString(chosen).remove(extension, Qt::CaseSensitive);
+}
+
+Qt::GlobalColor playbackColour(int curve)
+{
+    // Qt's global colour table ends with transparent at 19; going past it
+    // would leave the enumeration.
+    if (curve < kFirstRepeatedCurve)
+        return Qt::GlobalColor(kFirstPlaybackColour + curve);
+    const int step = (curve - kFirstRepeatedCurve) % kVisiblePlaybackColours;
+    return Qt::GlobalColor(kFirstPlaybackColour + step);
+}
+
+bool readWhole(const QString &path, QByteArray *bytes)
+{
+    // Checked before opening: opening a FIFO for reading blocks, and a
+    // device such as /dev/zero never ends.
+    const QFileInfo info(path);
+    if (!info.isFile() || info.size() > kMaxReadSize)
+        return false;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    QByteArray whole;
+    whole.reserve(int(qMin(file.size(), kMaxReadSize)));
+    QByteArray chunk(int(kReadChunk), Qt::Uninitialized);
+    for (;;) {
+        const qint64 got = file.read(chunk.data(), kReadChunk);
+        if (got < 0)
+            return false;
+        if (got == 0)
+            break;
+        if (whole.size() + got > kMaxReadSize)
+            return false;
+        whole.append(chunk.constData(), int(got));
+    }
+    *bytes = whole;
+    return true;
+}
+
+} // namespace CurveFile
