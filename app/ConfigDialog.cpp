@@ -1,13 +1,27 @@
 #include "app/ConfigDialog.h"
+#include "ui_ConfigDialog.h"
 
 ConfigDialog::ConfigDialog(QWidget *parent)
     : QDialog(parent)
-    , ui(nullptr)
+    , ui(new Ui::ConfigDialog)
 {
+    ui->setupUi(this);
 }
 
-ConfigDialog::~ConfigDialog() = default;
+ConfigDialog::~ConfigDialog()
+{
+    delete ui;
+}
 
-void ConfigDialog::showValues() {}
+// The spin boxes clamp to their range; the stored values stay as loaded.
+void ConfigDialog::showValues()
+{
+    ui->peakHeightSpin->setValue(peakValue);
+    ui->originalValueSpin->setValue(originalValue);
+}
 
-void ConfigDialog::on_ApplyPB_clicked() {}
+void ConfigDialog::on_ApplyPB_clicked()
+{
+    peakValue = quint16(ui->peakHeightSpin->value());
+    originalValue = quint16(ui->originalValueSpin->value());
+}

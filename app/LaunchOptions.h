@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QCommandLineParser;
+
+// The program's own command-line options: --port NAME [--baud RATE] choose the
+// sensor's port in advance, without opening it.
+namespace LaunchOptions {
+
+struct PortChoice {
+    QString name; // empty when no port was given
+    qint32 baudRate = 0;
+};
+
+void describe(QCommandLineParser &parser);
+
+// True when the arguments ask for the help text (answered before the GUI
+// starts, so it needs no display).
+bool asksForHelp(const QStringList &arguments);
+
+// Options this program does not know (Qt's own and any others) are left alone;
+// only a malformed --port or --baud gives false with the reason in `error`.
+bool parse(const QStringList &arguments, PortChoice &choice, QString &error);
+
+} // namespace LaunchOptions

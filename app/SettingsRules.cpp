@@ -1,0 +1,25 @@
+#include "app/SettingsRules.h"
+
+#include <QtMath>
+
+namespace SettingsRules {
+
+QSize defaultWindowSize(const QSize &available)
+{
+    const int width = qRound(qRound(available.width() * 0.25) * 3.0);
+    const int height = qRound(qRound(available.height() * 0.25) * 3.0);
+    return QSize(width, height);
+}
+
+quint16 storedU16(const QVariant &value)
+{
+    return quint16(value.toInt());
+}
+
+QSize storedSize(const QVariant &value, const QSize &fallback)
+{
+    const QSize size = value.toSize();
+    return (size.isValid() && !size.isEmpty()) ? size : fallback;
+}
+
+} // namespace SettingsRules

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QSize>
+#include <QVariant>
+
+// The arithmetic of the settings file, kept apart from the window.
+namespace SettingsRules {
+
+// Three quarters of the available area, each side rounded to the nearest
+// integer twice (after the quarter and after the times three), so 1366 gives
+// 1026, not 1025.
+QSize defaultWindowSize(const QSize &available);
+
+// A stored integer cut to 16 bits (70000 -> 4464, -5 -> 65531); text that is
+// no integer gives 0.
+quint16 storedU16(const QVariant &value);
+
+// A stored size, or `fallback` when the text is no usable size.
+QSize storedSize(const QVariant &value, const QSize &fallback);
+
+} // namespace SettingsRules
