@@ -30,6 +30,10 @@ public:
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
 
+    // Selects a port and rate in the port dialog as Apply would, without
+    // opening it; false for an empty name or a rate the dialog does not offer.
+    bool presetPort(const QString &name, qint32 baudRate);
+
 protected:
     void closeEvent(QCloseEvent *event) override;
 

@@ -1,17 +1,60 @@
 #include "app/MainWindow.h"
 
 #include "link/QTRNet.h"
+#include "link/comSettings.h"
 
-bool MainWindow::openCom() { return false; }
+#include <QDebug>
 
-void MainWindow::closeCom() {}
+// Always reopens, also with unchanged settings; a failure leaves it closed.
+bool MainWindow::openCom()
+{
+    if (serialPort->isOpen())
+        serialPort->close();
+    const PortSettings chosen = comSettingsDialog->settings;
+    qDebug() << chosen.baudRate;
 
+    serialPort->setPortName(chosen.name);
+    serialPort->setBaudRate(chosen.baudRate, QSerialPort::AllDirections);
+    serialPort->setDataBits(QSerialPort::DataBits(chosen.dataBits));
+    serialPort->setParity(QSerialPort::Parity(chosen.parity));
+    serialPort->setStopBits(QSerialPort::StopBits(chosen.stopBits));
+    serialPort->setFlowControl(QSerialPort::FlowControl(chosen.flowControl));
+
+    if (serialPort->open(QIODevice::ReadWrite)) {
+        qDebug().noquote() << QStringLiteral("Info:Lidar serial port(") + chosen.name + QStringLiteral(")connect");
+        // Unique: reopening must not make readLidarData run once more per reopen.
+        connect(serialPort, &QSerialPort::readyRead, this, &MainWindow::readLidarData, Qt::UniqueConnection);
+        return true;
+    }
+    if (!chosen.name.isEmpty())
+        qDebug().noquote() << QStringLiteral("Error:Lidar serial port(") + chosen.name + QStringLiteral(")error");
+    else
+        qDebug().noquote() << QStringLiteral("Error:") + tr("串口未设置");
+    return false;
+}
+
+void MainWindow::closeCom()
+{
+    serialPort->close();
+    qDebug() << "Info:serial port has been closed";
+}
+
+// Only a vanished device is acted on; damaged bytes are left to the frame checks.
 void MainWindow::handleLidarError(QSerialPort::SerialPortError error)
 {
-    Q_UNUSED(error);
+    if (error != QSerialPort::ResourceError)
+        return;
+    serialPort->close();
+    disconnect(serialPort, &QSerialPort::readyRead, this, &MainWindow::readLidarData);
+    qDebug().noquote() << QStringLiteral("Info:") + tr("雷达拔出");
 }
 
 void MainWindow::readLidarData()
 {
     net->receiveData(serialPort->readAll());
+}
+
+bool MainWindow::presetPort(const QString &name, qint32 baudRate)
+{
+    return comSettingsDialog->presetPort(name, baudRate);
 }

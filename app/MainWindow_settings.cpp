@@ -1,5 +1,53 @@
 #include "app/MainWindow.h"
+#include "ui_MainWindow.h"
 
-void MainWindow::loadSettings() {}
+#include "app/ConfigDialog.h"
+#include "app/SettingsRules.h"
 
-void MainWindow::saveSettings() {}
+#include <QGuiApplication>
+#include <QKeySequence>
+#include <QScreen>
+#include <QSettings>
+#include <QShortcut>
+
+namespace {
+QSize availableScreenSize(const QWidget *window)
+{
+    const QScreen *screen = window->screen();
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    return screen ? screen->availableGeometry().size() : window->size();
+}
+} // namespace
+
+void MainWindow::loadSettings()
+{
+    const QSize defaultSize = SettingsRules::defaultWindowSize(availableScreenSize(this));
+    QSettings settings(iniFileName, QSettings::IniFormat);
+
+    resize(SettingsRules::storedSize(settings.value(QStringLiteral("WindowSize"), defaultSize), defaultSize));
+    configDialog->setPeakValue(SettingsRules::storedU16(settings.value(QStringLiteral("PeakValue"), 2300)));
+    configDialog->setOriginalValue(SettingsRules::storedU16(settings.value(QStringLiteral("OriginalValue"), 10)));
+    configDialog->showValues();
+    savedFilePath = settings.value(QStringLiteral("SavedFilePath"), QStringLiteral(".")).toString();
+
+    const QString begin = settings.value(QStringLiteral("Begin"), QStringLiteral("Space")).toString();
+    const QString clear = settings.value(QStringLiteral("Clear"), QStringLiteral("F3")).toString();
+    startShortcut->setKey(QKeySequence(begin, QKeySequence::NativeText));
+    clearShortcut->setKey(QKeySequence(clear, QKeySequence::NativeText));
+
+    ui->pbClear->setText(tr("清除"));
+    ui->pbStart->setText(tr("开始"));
+}
+
+// Every key is written at each orderly exit; an unwritable file is left as is.
+void MainWindow::saveSettings()
+{
+    QSettings settings(iniFileName, QSettings::IniFormat);
+    settings.setValue(QStringLiteral("WindowSize"), size());
+    settings.setValue(QStringLiteral("SavedFilePath"), savedFilePath);
+    settings.setValue(QStringLiteral("Begin"), startShortcut->key().toString(QKeySequence::PortableText));
+    settings.setValue(QStringLiteral("Clear"), clearShortcut->key().toString(QKeySequence::PortableText));
+    settings.setValue(QStringLiteral("PeakValue"), int(configDialog->getPeakValue()));
+    settings.setValue(QStringLiteral("OriginalValue"), int(configDialog->getOriginalValue()));
+}

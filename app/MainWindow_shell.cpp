@@ -1,8 +1,56 @@
 #include "app/MainWindow.h"
 #include "ui_MainWindow.h"
 
-void MainWindow::about() {}
+#include <QFrame>
+#include <QLabel>
+#include <QMessageBox>
+#include <QStatusBar>
 
-void MainWindow::addContactLabel() {}
+namespace {
+// Separates the About box's items; the box shows them on one flowing page.
+const QString kGap(23, QLatin1Char(' '));
+
+const QString kDriverPage = QStringLiteral("https://www.silabs.com/developers/usb-to-uart-bridge-vcp-drivers");
+const QString kGithubSdk = QStringLiteral("https://github.example.com/lidar-waveform/sdk");
+const QString kGiteeSdk = QStringLiteral("https://gitee.example.com/lidar-waveform/sdk");
+
+QString link(const QString &address, const QString &shown)
+{
+    return QStringLiteral("<a href=\"%1\">%2</a>").arg(address, shown);
+}
+
+QString aboutText()
+{
+    const QStringList items = {
+        QStringLiteral("0. Install cp2102 driver."),
+        link(kDriverPage, kGap + kDriverPage) + QLatin1Char('.'),
+        QStringLiteral("1. Select specified device and port."),
+        QStringLiteral("2. Click <b>Start</b> button."),
+        QStringLiteral("3. Get SDK Package:"),
+        QStringLiteral("Github ") + link(kGithubSdk, kGithubSdk) + QLatin1Char('.'),
+        QStringLiteral("Gitee ") + link(kGiteeSdk, kGiteeSdk) + QLatin1Char('.'),
+    };
+    QStringList blocks;
+    for (const QString &item : items)
+        blocks.append(QStringLiteral("<ul>%1</ul>").arg(item));
+    return blocks.join(kGap);
+}
+} // namespace
+
+void MainWindow::about()
+{
+    QMessageBox::about(this, QStringLiteral("about"), aboutText());
+}
+
+void MainWindow::addContactLabel()
+{
+    auto *contactLabel = new QLabel(this);
+    contactLabel->setObjectName(QStringLiteral("contactLabel"));
+    contactLabel->setFrameStyle(QFrame::NoFrame | QFrame::Sunken);
+    contactLabel->setText(QStringLiteral("Website: https://lidar-waveform.example.org;   "
+                                         "Tel: +1 555 0100;   "
+                                         "Email: support@lidar-waveform.example.org"));
+    ui->statusBar->addPermanentWidget(contactLabel, 0);
+}
 
 void MainWindow::on_actioninternal_triggered() {}

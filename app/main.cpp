@@ -1,13 +1,42 @@
+#include "app/LaunchOptions.h"
 #include "app/MainWindow.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QTextStream>
+
+#include <cstdio>
+
+namespace {
+QStringList rawArguments(int argc, char **argv)
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    return arguments;
+}
+} // namespace
 
 int main(int argc, char **argv)
 {
+    if (LaunchOptions::asksForHelp(rawArguments(argc, argv))) {
+        QCoreApplication core(argc, argv);
+        QCommandLineParser parser;
+        LaunchOptions::describe(parser);
+        parser.showHelp(0);
+    }
     QApplication app(argc, argv);
+    LaunchOptions::PortChoice choice;
+    QString error;
+    if (!LaunchOptions::parse(QCoreApplication::arguments(), choice, error)) {
+        QTextStream(stderr) << error << "\nTry --help.\n";
+        return 2;
+    }
     int code = 0;
     {
         MainWindow window;
+        if (!choice.name.isEmpty())
+            window.presetPort(choice.name, choice.baudRate);
         window.show();
         code = app.exec();
     }
