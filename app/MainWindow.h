@@ -1,6 +1,7 @@
 #pragma once
 
 #include "workflow/LidarDisplayInfo.h"
+#include "workflow/MeasurementProcessor.h"
 
 #include <QMainWindow>
 #include <QSerialPort>
@@ -84,15 +85,9 @@ private:
     QShortcut *startShortcut = nullptr;
     QShortcut *clearShortcut = nullptr;
     qint32 curveIndex = 0;
-    qint32 windowSum = 0;
-    qint16 windowCount = 0;
-    float varianceSum = 0;
-    float lastStdDev = 0;
-    qint16 noiseHits = 0;
-    qint16 peakHits = 0;
-    quint16 framePoints = 0;
+    // Frame statistics: windowSamples, windowSum, windowCount, varianceSum,
+    // lastStdDev, noiseHits, peakHits, framePoints, frameRate.
+    MeasurementProcessor measurement;
     qint32 plotKey = 0;
     QTimer *refreshTimer = nullptr;
-    quint16 frameRate = 0;
-    qint16 windowSamples[300] = {};
 };

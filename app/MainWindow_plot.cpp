@@ -25,10 +25,66 @@ void MainWindow::setupPlot()
     connect(plot, &QCustomPlot::mouseDoubleClick, this, &MainWindow::setAutoPlot);
 }
 
-void MainWindow::refreshPlotArea() {}
+namespace {
 
-void MainWindow::setAutoPlot() {}
+// The live graph. A loaded curve file may have left the plot without any
+// graph; acquisition then continues on a fresh one styled like the original.
+QCPGraph *liveGraph(QCustomPlot *plot)
+{
+    if (plot->graphCount() > 0)
+        return plot->graph(0);
+    QCPGraph *graph = plot->addGraph();
+    graph->setPen(QPen(QColor(Qt::blue)));
+    graph->setBrush(QBrush(Qt::NoBrush));
+    graph->setAntialiased(false);
+    return graph;
+}
 
-void MainWindow::on_pbSwitchCurve_clicked() {}
+// Scales the value axis to graph `index`, if the plot still has it.
+void rescaleValueAxisTo(QCustomPlot *plot, int index)
+{
+    if (index >= 0 && index < plot->graphCount())
+        plot->graph(index)->rescaleValueAxis(false);
+}
 
-void MainWindow::clearCurves() {}
+} // namespace
+
+void MainWindow::refreshPlotArea()
+{
+    if (!plotPending)
+        return;
+    plotPending = false;
+    QCPGraph *live = liveGraph(plot);
+    for (int i = 0; i < 10; ++i)
+        live->addData(double(plotKey + i), double(plotBuffer[i]));
+    plotKey += 10;
+    if (autoPlot) {
+        rescaleValueAxisTo(plot, curveIndex);
+        plot->xAxis->setRange(0, plotKey + 20);
+    }
+    plot->replot();
+}
+
+void MainWindow::setAutoPlot()
+{
+    autoPlot = !autoPlot;
+}
+
+void MainWindow::on_pbSwitchCurve_clicked()
+{
+    curveIndex = (curveIndex + 1) % 2;
+    if (autoPlot) {
+        rescaleValueAxisTo(plot, curveIndex);
+        plot->xAxis->setRange(0, switchKeyCount + 10);
+    }
+    plot->replot();
+}
+
+void MainWindow::clearCurves()
+{
+    plotKey = 0;
+    switchKeyCount = 0;
+    for (int i = 0; i < plot->graphCount(); ++i)
+        plot->graph(i)->data()->clear();
+    plot->replot();
+}

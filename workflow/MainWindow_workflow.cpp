@@ -1,32 +1,113 @@
 #include "app/MainWindow.h"
+#include "ui_MainWindow.h"
 
 #include "link/QTRNet.h"
+#include "workflow/CommandSet.h"
+#include "workflow/WorkflowTexts.h"
 
+#include <QDebug>
+#include <QtEndian>
+
+#include <algorithm>
+#include <optional>
+
+namespace {
+
+void showAnswer(QPlainTextEdit *view, const std::optional<DeviceAnswer> &answer)
+{
+    if (!answer)
+        return;
+    for (const QString &line : answer->debugLines)
+        qDebug().noquote() << line;
+    view->clear();
+    view->setPlainText(answer->viewText);
+}
+
+} // namespace
+
+// Payloads shorter than their handler reads are dropped with one line, so no
+// handler below ever reads past the end of a frame.
 void MainWindow::parseLidarData(TRData *pack)
 {
-    Q_UNUSED(pack);
+    using namespace CommandSet;
+    const quint8 cmd = pack->cmd;
+    const std::size_t len = pack->data.size();
+    if (!isHandled(cmd))
+        return;
+    if (len < minimumPayload(cmd)) {
+        qDebug().noquote() << shortPayloadLine(cmd, len);
+        return;
+    }
+    const quint8 *p = pack->data.data();
+    switch (cmd) {
+    case kStart: processMeasurement(pack); break;
+    case kAck: qDebug().noquote() << WorkflowTexts::ackLine(p[0], p[1]); break;
+    case kCaliParam: showAnswer(ui->msg, WorkflowTexts::caliParamAnswer(p, len)); break;
+    case kDeviceInfo: showAnswer(ui->msg, WorkflowTexts::deviceInfoAnswer(p, len)); break;
+    case kParamCali: showAnswer(ui->msg, WorkflowTexts::caliResultAnswer(p, len)); break;
+    case kTiming:
+        qDebug().noquote() << WorkflowTexts::timingLine(qFromLittleEndian<qint32>(p), qFromLittleEndian<qint32>(p + 4));
+        break;
+    case kRecord: qDebug() << WorkflowTexts::hexRecordLine(p, 11); break;
+    default: break;
+    }
 }
 
 void MainWindow::processMeasurement(TRData *pack)
 {
-    Q_UNUSED(pack);
+    FrameOutcome outcome;
+    if (!measurement.process(pack->data.data(), pack->data.size(), outcome))
+        return;
+    std::fill(std::begin(plotBuffer), std::end(plotBuffer), outcome.plotValue);
+    plotPending = true;
+    msg_view(outcome.info);
 }
 
 void MainWindow::msg_view(LidarDisplayInfo data)
 {
-    Q_UNUSED(data);
+    ui->msg->setPlainText(WorkflowTexts::measurementText(data, measurement.frameRate));
 }
 
-void MainWindow::on_pbStart_clicked() {}
+void MainWindow::on_pbStart_clicked()
+{
+    ui->pbStart->setEnabled(false);
+    if (serialPort->isOpen() || openCom()) {
+        clearCurves();
+        net->sendCmd(0, CommandSet::kStart, 0);
+    }
+    ui->pbStart->setEnabled(true);
+}
 
-void MainWindow::on_pbStop_clicked() {}
+void MainWindow::on_pbStop_clicked()
+{
+    net->sendCmd(0, CommandSet::kStop, 0);
+}
 
-void MainWindow::on_pbClear_clicked() {}
+void MainWindow::on_pbClear_clicked()
+{
+    clearCurves();
+}
 
-void MainWindow::on_pbGetConfig_clicked() {}
+void MainWindow::on_pbGetConfig_clicked()
+{
+    net->sendCmd(0, CommandSet::kDeviceInfo, 0);
+    net->waitMs(50);
+}
 
-void MainWindow::on_actionOrignalData_triggered() {}
+void MainWindow::on_actionOrignalData_triggered()
+{
+    net->sendCmd(0, CommandSet::kOriginalData, 0);
+    qDebug() << "orignal data";
+}
 
-void MainWindow::getCaliParam() {}
+void MainWindow::getCaliParam()
+{
+    net->sendCmd(0, CommandSet::kCaliParam, 0);
+}
 
-void MainWindow::paramCali() {}
+void MainWindow::paramCali()
+{
+    // A 16-byte tag field: the text, then zeros.
+    quint8 tag[16] = {'p', 'a', 'r', 'a', 'm', ' ', 'c', 'a', 'l', 'i'};
+    net->sendData(0, CommandSet::kParamCali, tag, sizeof tag, 0);
+}
