@@ -1,4 +1,5 @@
 #include "app/MainWindow.h"
+#include "app/LodGraph.h"
 #include "ui_MainWindow.h"
 
 #include <QTimer>
@@ -9,7 +10,7 @@ void MainWindow::setupPlot()
     plot = new QCustomPlot(ui->frame_plot);
     const QColor colours[] = {Qt::blue, Qt::red};
     for (const QColor &colour : colours) {
-        QCPGraph *graph = plot->addGraph();
+        QCPGraph *graph = new LodGraph(plot->xAxis, plot->yAxis);
         graph->setPen(QPen(colour));
         graph->setBrush(QBrush(Qt::NoBrush));
         graph->setAntialiased(false);
@@ -33,7 +34,7 @@ QCPGraph *liveGraph(QCustomPlot *plot)
 {
     if (plot->graphCount() > 0)
         return plot->graph(0);
-    QCPGraph *graph = plot->addGraph();
+    QCPGraph *graph = new LodGraph(plot->xAxis, plot->yAxis);
     graph->setPen(QPen(QColor(Qt::blue)));
     graph->setBrush(QBrush(Qt::NoBrush));
     graph->setAntialiased(false);
