@@ -1,0 +1,124 @@
+// Plays the input back as a curve file through the window's file reader and
+// plot loader, checks the curves against a plain reading of the format, then
+// records them and plays the recording back: it must give the same curves.
+#include "files/CurveFile.h"
+#include "files/PlotCurves.h"
+#include "fuzz/FuzzSupport.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QTemporaryDir>
+#include <qcustomplot.h>
+
+#include <cmath>
+#include <cstdlib>
+
+namespace {
+
+void check(bool condition)
+{
+    if (!condition)
+        std::abort();
+}
+
+QCustomPlot *plot = nullptr;
+QTemporaryDir *dir = nullptr;
+
+using Curves = QVector<QVector<double>>;
+
+// Lines split at LF, a line's trailing CRs dropped, blank lines skipped;
+// parts split at commas, those that are no number skipped.
+Curves plainReading(const QByteArray &text)
+{
+    Curves curves;
+    for (QByteArray line : text.split('\n')) {
+        while (line.endsWith('\r'))
+            line.chop(1);
+        if (line.isEmpty())
+            continue;
+        QVector<double> values;
+        for (const QByteArray &part : line.split(',')) {
+            bool ok = false;
+            const double v = QString::fromUtf8(part.constData(), part.size()).toDouble(&ok);
+            if (!part.isEmpty() && ok)
+                values.append(v);
+        }
+        curves.append(values);
+    }
+    return curves;
+}
+
+Curves plotted()
+{
+    Curves curves;
+    for (int g = 0; g < plot->graphCount(); ++g) {
+        QVector<double> values;
+        const auto data = plot->graph(g)->data();
+        int key = 0;
+        for (auto it = data->constBegin(); it != data->constEnd(); ++it, ++key) {
+            check(it->key == key);
+            values.append(it->value);
+        }
+        curves.append(values);
+    }
+    return curves;
+}
+
+bool sameValue(double a, double b)
+{
+    return (std::isnan(a) && std::isnan(b)) || CurveFile::formatValue(a) == CurveFile::formatValue(b);
+}
+
+bool sameCurves(const Curves &a, const Curves &b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (int c = 0; c < a.size(); ++c) {
+        if (a[c].size() != b[c].size())
+            return false;
+        for (int i = 0; i < a[c].size(); ++i)
+            if (!sameValue(a[c][i], b[c][i]))
+                return false;
+    }
+    return true;
+}
+
+Curves playBack(const QString &path)
+{
+    QByteArray text;
+    check(CurveFile::readWhole(path, &text));
+    PlotCurves::show(plot, text);
+    return plotted();
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
+{
+    FuzzSupport::guiApp();
+    plot = new QCustomPlot;
+    dir = new QTemporaryDir;
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const QByteArray input(reinterpret_cast<const char *>(data), int(size));
+    const QString path = dir->filePath(QStringLiteral("input.cur"));
+    QFile file(path);
+    check(file.open(QIODevice::WriteOnly) && file.write(input) == input.size());
+    file.close();
+
+    const Curves loaded = playBack(path);
+    check(sameCurves(loaded, plainReading(input)));
+
+    // A curve without points is not restored, so compare only the others.
+    const QString recorded = dir->filePath(QStringLiteral("recorded.cur"));
+    check(PlotCurves::save(*plot, recorded));
+    Curves expected;
+    for (const auto &c : loaded)
+        if (!c.isEmpty())
+            expected.append(c);
+    check(sameCurves(playBack(recorded), expected));
+    return 0;
+}
