@@ -1,0 +1,37 @@
+#pragma once
+
+#include "sim/FrameReader.h"
+#include "sim/Outbox.h"
+#include "sim/PeerWatch.h"
+#include "sim/SimDevice.h"
+#include "sim/SimOptions.h"
+
+#include <csignal>
+
+class PtyEnd;
+
+// The simulator's one loop: sleeps in ppoll until the host writes, the port
+// can take more, or the next frame is due, and ends when asked to stop, when
+// the host is gone for good, or when the watched process is gone.
+class SimLoop {
+public:
+    SimLoop(const SimOptions &options, PtyEnd &port);
+
+    // `stop` is set by a signal handler; the signals are let through only
+    // while sleeping, with `sleepMask`. Returns the exit status.
+    int run(const volatile sig_atomic_t &stop, const sigset_t &sleepMask);
+    void reportCounts() const;
+
+private:
+    bool sleepUntilSomethingHappens(quint64 now, const sigset_t &sleepMask);
+    bool serve(quint64 now);
+
+    const SimOptions &options;
+    PtyEnd &port;
+    Outbox out;
+    SimDevice device;
+    FrameReader reader;
+    PeerWatch peer;
+    quint64 start;
+    short revents = 0;
+};
