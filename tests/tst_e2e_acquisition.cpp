@@ -62,7 +62,9 @@ void AcquisitionEndToEnd::startShowsLiveDataStopEndsItClearEmptiesTheCurve()
     SimProcess sim;
     QVERIFY(sim.start({"--distance", "1500", "--points", "10", "--rate", "50"}));
     WindowDriver w;
-    w.choosePort(sim.port(), false);
+    // The way the demo script hands the simulator's port to the window.
+    QVERIFY(w.window.presetPort(sim.port(), 230400));
+    QVERIFY(!w.portOpen());
 
     w.click("pbStart");
     QVERIFY(w.portOpen());
