@@ -1,4 +1,3 @@
-#include "workflow/CommandSet.h"
 #include "workflow/WorkflowTexts.h"
 
 #include <QtEndian>
@@ -57,8 +56,6 @@ private slots:
     void shortAnswersGiveNothing();
     void diagnosticLinesKeepTheirFormats_data();
     void diagnosticLinesKeepTheirFormats();
-    void minimumPayloadsCoverEveryHandledCode_data();
-    void minimumPayloadsCoverEveryHandledCode();
 };
 
 void tst_DeviceTexts::deviceInfoShowsVersionsAndHexId_data()
@@ -192,30 +189,6 @@ void tst_DeviceTexts::diagnosticLinesKeepTheirFormats()
 {
     QFETCH(QString, line);
     QTEST(line, "expected");
-}
-
-void tst_DeviceTexts::minimumPayloadsCoverEveryHandledCode_data()
-{
-    QTest::addColumn<quint8>("cmd");
-    QTest::addColumn<int>("minimum");
-    QTest::newRow("measurement") << quint8(0x02) << 19;
-    QTest::newRow("ack") << quint8(0x10) << 2;
-    QTest::newRow("calibration parameters") << quint8(0x12) << 32;
-    QTest::newRow("device information") << quint8(0x14) << 52;
-    QTest::newRow("timing") << quint8(0x24) << 8;
-    QTest::newRow("calibration result") << quint8(0x27) << 34;
-    QTest::newRow("eleven-byte record") << quint8(0x28) << 11;
-    QTest::newRow("original data is not handled") << quint8(0x03) << 0;
-    QTest::newRow("stop is not handled") << quint8(0x0F) << 0;
-    QTest::newRow("unknown") << quint8(0xFF) << 0;
-}
-
-void tst_DeviceTexts::minimumPayloadsCoverEveryHandledCode()
-{
-    QFETCH(quint8, cmd);
-    QFETCH(int, minimum);
-    QCOMPARE(int(CommandSet::minimumPayload(cmd)), minimum);
-    QCOMPARE(CommandSet::isHandled(cmd), minimum > 0);
 }
 
 QTEST_GUILESS_MAIN(tst_DeviceTexts)
