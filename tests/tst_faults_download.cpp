@@ -1,0 +1,207 @@
+#include "app/MainWindow.h"
+#include "app/UserPrompts.h"
+#include "download/DownloadDialog.h"
+#include "link/QTRNet.h"
+#include "link/comSettings.h"
+#include "tests/support/DevicePeer.h"
+#include "tests/support/PtyPair.h"
+
+#include <QAbstractButton>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QSerialPort>
+#include <QTemporaryDir>
+#include <QtEndian>
+#include <QtTest>
+
+#include <sys/stat.h>
+
+struct MainWindowProbe {
+    static QTRNet *net(MainWindow &w) { return w.net; }
+    static QSerialPort *port(MainWindow &w) { return w.serialPort; }
+    static comSettings *portDialog(MainWindow &w) { return w.comSettingsDialog; }
+    static DownloadDialog *download(MainWindow &w) { return w.downloadDialog; }
+};
+using Probe = MainWindowProbe;
+
+namespace {
+
+QByteArray measurementFrame(quint32 seq)
+{
+    TRData pack;
+    pack.cmd = 0x02;
+    pack.data.assign(19, 0);
+    qToLittleEndian<qint16>(1500, pack.data.data());
+    qToLittleEndian<quint32>(seq, pack.data.data() + 15);
+    QByteArray bytes;
+    TRCodec().encode(pack, bytes);
+    return bytes;
+}
+
+QByteArray patternImage(int size)
+{
+    QByteArray image(size, '\0');
+    for (int i = 0; i < size; ++i)
+        image[i] = char(i * 37 + 11);
+    return image;
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// The main window with its port open on a pseudo-terminal whose other end
+// plays the sensor; prompts are answered by the test.
+struct Rig {
+    QTemporaryDir workDir;
+    PtyPair pty;
+    std::unique_ptr<MainWindow> window;
+    std::unique_ptr<DevicePeer> peer;
+    QStringList boxes;
+    QString choice;
+    int measurements = 0;
+
+    Rig()
+    {
+        QDir::setCurrent(workDir.path());
+        window = std::make_unique<MainWindow>();
+        UserPrompts::setCriticalBox([this](QWidget *, const QString &title, const QString &text) {
+            boxes << title + '|' + text;
+        });
+        UserPrompts::setOpenFileChooser([this](QWidget *, const QString &, const QString &, const QString &) {
+            return choice;
+        });
+        QTRNet *net = Probe::net(*window);
+        QObject::connect(net, &QTRNet::dataReady, net, [this](TRData *p) { measurements += p->cmd == 0x02; });
+        // As Apply in the port dialog: the port opens, nothing is sent.
+        window->presetPort(pty.portName(), 230400);
+        emit Probe::portDialog(*window)->comReady();
+        peer = std::make_unique<DevicePeer>(pty);
+    }
+
+    ~Rig()
+    {
+        UserPrompts::setCriticalBox({});
+        UserPrompts::setOpenFileChooser({});
+    }
+
+    DownloadDialog *dialog() { return Probe::download(*window); }
+    void pick(const QString &path)
+    {
+        choice = path;
+        dialog()->findChild<QAbstractButton *>("openFilePath")->click();
+    }
+    // Returns when the transfer has ended, one way or the other.
+    void startFirmware() { dialog()->findChild<QAbstractButton *>("startDownload")->click(); }
+
+    // The image as the device put it together from the block frames.
+    QByteArray receivedImage() const
+    {
+        QByteArray image;
+        for (const TRData &f : peer->frames)
+            if (f.cmd == 0x0B)
+                image += QByteArray(reinterpret_cast<const char *>(f.data.data()) + 16, int(f.data.size()) - 16);
+        return image;
+    }
+    QList<int> codes() const
+    {
+        QList<int> out;
+        for (const TRData &f : peer->frames)
+            out << f.cmd;
+        return out;
+    }
+};
+
+} // namespace
+
+class tst_FaultsDownload : public QObject {
+    Q_OBJECT
+
+private slots:
+    void silentPeerFailsTheTransferWhileMeasurementsGoOn();
+    void imageThatChangesAfterItWasPicked_data();
+    void imageThatChangesAfterItWasPicked();
+};
+
+// The sensor keeps streaming but never acknowledges the start: the transfer
+// fails after its time-out with the error box, nothing but the start frame
+// goes out, and the window keeps showing measurements meanwhile.
+void tst_FaultsDownload::silentPeerFailsTheTransferWhileMeasurementsGoOn()
+{
+    Rig rig;
+    QVERIFY(Probe::port(*rig.window)->isOpen());
+    rig.peer->setReply(0, DevicePeer::Reply::Silent);
+    QTimer stream;
+    quint32 seq = 0;
+    connect(&stream, &QTimer::timeout, [&] { rig.pty.write(measurementFrame(seq++)); });
+    stream.start(10);
+
+    const QString path = rig.workDir.filePath("fw.bin");
+    QVERIFY(writeFile(path, patternImage(200)));
+    rig.pick(path);
+    QTRY_VERIFY_WITH_TIMEOUT(rig.measurements > 0, 10000);
+    const int before = rig.measurements;
+    rig.startFirmware();
+    const int during = rig.measurements - before;
+    stream.stop();
+
+    QCOMPARE(rig.boxes, QStringList{"erorr|download image error"});
+    QCOMPARE(rig.codes(), QList<int>{0x0A});
+    QVERIFY2(during > 10, qPrintable(QString::number(during)));
+    QVERIFY(rig.window->findChild<QPlainTextEdit *>("msg")->toPlainText().startsWith("distance:1500\n"));
+}
+
+void tst_FaultsDownload::imageThatChangesAfterItWasPicked_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<bool>("succeeds");
+    QTest::addColumn<QByteArray>("deviceImage");
+
+    const QByteArray ten = patternImage(10);
+    QTest::newRow("shrunk to ten bytes") << "shrink" << true << ten + QByteArray(2, char(0xFF));
+    QTest::newRow("emptied") << "empty" << true << QByteArray();
+    QTest::newRow("removed") << "remove" << false << QByteArray();
+    QTest::newRow("replaced by a fifo") << "fifo" << false << QByteArray();
+}
+
+// What counts is the file at the moment Start is pressed. When it can no
+// longer be read, nothing at all goes out (a device left in download mode
+// without an end command would be worse than no start).
+void tst_FaultsDownload::imageThatChangesAfterItWasPicked()
+{
+    QFETCH(QString, change);
+    QFETCH(bool, succeeds);
+    QFETCH(QByteArray, deviceImage);
+
+    Rig rig;
+    const QString path = rig.workDir.filePath("fw.bin");
+    QVERIFY(writeFile(path, patternImage(200)));
+    rig.pick(path);
+
+    if (change == "shrink")
+        QVERIFY(QFile::resize(path, 10));
+    else if (change == "empty")
+        QVERIFY(QFile::resize(path, 0));
+    else if (change == "remove")
+        QVERIFY(QFile::remove(path));
+    else if (change == "fifo")
+        QVERIFY(QFile::remove(path) && mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
+    rig.startFirmware();
+
+    if (succeeds) {
+        QVERIFY(rig.boxes.isEmpty());
+        QCOMPARE(rig.codes().first(), 0x0A);
+        QCOMPARE(rig.codes().last(), 0x0C);
+        QCOMPARE(rig.receivedImage(), deviceImage);
+    } else {
+        QCOMPARE(rig.boxes, QStringList{"erorr|download image error"});
+        QCOMPARE(rig.codes(), QList<int>{});
+    }
+}
+
+QTEST_MAIN(tst_FaultsDownload)
+#include "tst_faults_download.moc"
