@@ -5,6 +5,21 @@
 
 #include <QDebug>
 
+#include <poll.h>
+
+namespace {
+// A line whose other end is gone (an unplugged bridge, a closed
+// pseudo-terminal) can report endless read errors instead of a resource
+// error; the hang-up on its handle says the device has vanished all the same.
+bool lineHungUp(const QSerialPort &port)
+{
+    if (!port.isOpen())
+        return false;
+    pollfd line {int(port.handle()), POLLIN, 0};
+    return ::poll(&line, 1, 0) == 1 && (line.revents & (POLLHUP | POLLERR | POLLNVAL));
+}
+} // namespace
+
 // Always reopens, also with unchanged settings; a failure leaves it closed.
 bool MainWindow::openCom()
 {
@@ -42,7 +57,9 @@ void MainWindow::closeCom()
 // Only a vanished device is acted on; damaged bytes are left to the frame checks.
 void MainWindow::handleLidarError(QSerialPort::SerialPortError error)
 {
-    if (error != QSerialPort::ResourceError)
+    const bool vanished = error == QSerialPort::ResourceError
+        || (error == QSerialPort::ReadError && lineHungUp(*serialPort));
+    if (!vanished)
         return;
     serialPort->close();
     disconnect(serialPort, &QSerialPort::readyRead, this, &MainWindow::readLidarData);
