@@ -1,5 +1,6 @@
 // Feeds the input to a protocol endpoint in chunks of input-chosen sizes and
-// dispatches every packet through the real main window and download dialog.
+// dispatches every packet through the real main window and download dialog,
+// with the plot refreshed between chunks.
 // The packets must be exactly those a plain rescan of the buffer finds, the
 // receive buffer must stay bounded, and the window state must stay in range.
 #include "app/MainWindow.h"
@@ -26,6 +27,9 @@ struct MainWindowProbe {
         QObject::connect(net, &QTRNet::dataReady, &w, &MainWindow::parseLidarData);
     }
     static DownloadDialog *download(MainWindow &w) { return w.downloadDialog; }
+    // The refresh tick, as the plot timer would run it between chunks.
+    static void tick(MainWindow &w) { w.refreshPlotArea(); }
+    static void clearPlot(MainWindow &w) { w.clearCurves(); }
     static const MeasurementProcessor &measurement(const MainWindow &w) { return w.measurement; }
 };
 
@@ -122,6 +126,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         : QByteArray(reinterpret_cast<const char *>(data), int(size));
 
     MainWindowProbe::reset(*window);
+    MainWindowProbe::clearPlot(*window);
     auto *net = new QTRNet(port);
     MainWindowProbe::listen(*window, net);
     DownloadDialogProbe::listen(MainWindowProbe::download(*window), net);
@@ -139,6 +144,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         pos += chunk;
         net->receiveData(piece);
         reference.receive(piece);
+        MainWindowProbe::tick(*window);
         check(net->bufferedBytes() <= QTRNet::kDeadBytesKept + int(TRCodec::kMaxFrame) + chunk);
         const MeasurementProcessor &m = MainWindowProbe::measurement(*window);
         check(m.windowCount == 0 && m.noiseHits >= 0 && m.noiseHits <= 30 && m.peakHits >= 0 && m.peakHits <= 30);
