@@ -53,10 +53,13 @@ int SimLoop::run(const volatile sig_atomic_t &stop, const sigset_t &sleepMask)
         peer.observe(masterHungUp(port.fd()), now);
         if (peer.goneForGood(now) || processGone(options.watchPid))
             break;
-        out.release(now);
-        device.tick(now);
-        if (!peer.present())
+        // Without a host the stream pauses: nothing would carry its frames.
+        if (peer.present()) {
+            out.release(now);
+            device.tick(now);
+        } else {
             out.discardPending();
+        }
         if (!sleepUntilSomethingHappens(now, sleepMask) || !serve(now))
             return 1;
     }
@@ -67,8 +70,8 @@ int SimLoop::run(const volatile sig_atomic_t &stop, const sigset_t &sleepMask)
 // at once, every time), so then only the timeout wakes the loop.
 bool SimLoop::sleepUntilSomethingHappens(quint64 now, const sigset_t &sleepMask)
 {
-    quint64 due = std::min(device.nextDue(), out.nextDue());
-    if (!peer.present() || options.watchPid > 0)
+    quint64 due = peer.present() ? std::min(device.nextDue(), out.nextDue()) : now + kIdleCheck;
+    if (options.watchPid > 0)
         due = std::min(due, now + kIdleCheck);
     const quint64 wait = due > now ? std::min(due - now, kLongestSleep) : 0;
     const timespec timeout {time_t(wait / 1000000u), long(wait % 1000000u) * 1000};
