@@ -54,6 +54,9 @@ bool LodGraph::coveredPointsUnchanged() const
 
 bool LodGraph::sync() const
 {
+    // Growing the store's capacity changes nothing that can be observed.
+    if (LodGraphData *store = ownStore())
+        store->keepHeadroom();
     if (!coveredPointsUnchanged())
         pyramid.clear();
     syncedStore = mDataContainer;
@@ -70,8 +73,6 @@ bool LodGraph::sync() const
 
 void LodGraph::draw(QCPPainter *painter)
 {
-    if (LodGraphData *store = ownStore())
-        store->keepHeadroom();
     // Every replot looks, so a clear is seen before the curve regrows past it.
     sync();
     QCPGraph::draw(painter);

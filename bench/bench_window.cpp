@@ -1,0 +1,227 @@
+#include "bench/BenchFrames.h"
+#include "bench/BenchWindow.h"
+#include "download/DownloadDialog.h"
+#include "workflow/CommandSet.h"
+#include "workflow/MeasurementProcessor.h"
+#include "workflow/WorkflowTexts.h"
+
+#include <QApplication>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <random>
+#include <vector>
+
+// The window side of the link: the measurement path per frame, the end-to-end
+// run against the simulator at the link's byte rate, the download's turnaround
+// per block, and the CPU used while waiting or idle.
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::vector<QByteArray> frames(int points, int count)
+{
+    std::mt19937 rng(5);
+    std::vector<QByteArray> out;
+    for (int i = 0; i < count; ++i)
+        out.push_back(BenchFrames::measurementFrame(points, quint32(i) * 1000u, rng));
+    return out;
+}
+
+// Dispatch, statistics and text without widgets.
+void measurementLogic(benchmark::State &state)
+{
+    const auto input = frames(int(state.range(0)), 64);
+    MeasurementProcessor processor;
+    std::size_t i = 0;
+    for (auto _ : state) {
+        const QByteArray &frame = input[i++ % input.size()];
+        FrameOutcome outcome;
+        processor.process(reinterpret_cast<const quint8 *>(frame.constData()) + 10,
+                          std::size_t(frame.size()) - 11, outcome);
+        benchmark::DoNotOptimize(WorkflowTexts::measurementText(outcome.info, processor.frameRate));
+    }
+}
+
+// The same through the window: endpoint, parseLidarData, processMeasurement,
+// msg_view into the message view.
+void measurementWindow(benchmark::State &state)
+{
+    const auto input = frames(int(state.range(0)), 64);
+    BenchWindow bench;
+    QTRNet *net = MainWindowProbe::net(bench.window);
+    std::size_t i = 0;
+    for (auto _ : state)
+        net->receiveData(input[i++ % input.size()]);
+    state.counters["shown"] = double(bench.frames);
+}
+
+int e2eSeconds()
+{
+    const int seconds = qEnvironmentVariableIntValue("LIDAR_E2E_SECONDS");
+    return seconds > 0 ? seconds : 10;
+}
+
+// Lets the frames still in flight after the stop command arrive.
+void drain(BenchWindow &bench)
+{
+    qint64 seen = -1;
+    for (int round = 0; round < 30 && seen != bench.frames; ++round) {
+        seen = bench.frames;
+        EventPump::waitUntil(300);
+    }
+}
+
+// The simulator streams n-point frames at the link's byte rate into the
+// window (a 1e6-point curve already drawn); frames sent against frames shown,
+// and the share of a core this process used.
+void endToEnd(benchmark::State &state)
+{
+    const int points = int(state.range(0));
+    const int frameBytes = 11 + 15 * points + 4;
+    const int rate = int(BenchFrames::kLinkBytesPerSecond / frameBytes);
+    for (auto _ : state) {
+        BenchSim sim;
+        BenchWindow bench;
+        if (!sim.start({"--rate", QString::number(rate), "--points", QString::number(points),
+                        "--watch-pid", QString::number(QCoreApplication::applicationPid())})
+            || !bench.open(sim.port)) {
+            state.SkipWithError("simulator or port not available");
+            return;
+        }
+        MainWindowProbe::net(bench.window)->sendCmd(0, CommandSet::kStart, 0);
+        bench.extendCurve(1000000);
+        CpuMeter meter;
+        EventPump::waitUntil(e2eSeconds() * 1000);
+        const double share = meter.share();
+        MainWindowProbe::net(bench.window)->sendCmd(0, CommandSet::kStop, 0);
+        drain(bench);
+        const QString report = sim.finish();
+        const auto m = QRegularExpression("frames sent (\\d+).*dropped (\\d+)").match(report);
+        const double sent = m.hasMatch() ? m.captured(1).toDouble() : -1;
+        state.counters["dropped_by_sim"] = m.hasMatch() ? m.captured(2).toDouble() : -1;
+        state.SetIterationTime(meter.wallSeconds());
+        state.counters["frames_per_s"] = rate;
+        state.counters["sent"] = sent;
+        state.counters["shown"] = double(bench.frames);
+        state.counters["lost"] = sent - double(bench.frames);
+        state.counters["cpu_share"] = share;
+        state.counters["curve_points"] = MainWindowProbe::plot(bench.window)->graph(0)->dataCount();
+    }
+}
+
+double median(std::vector<double> v)
+{
+    if (v.empty())
+        return -1;
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+// A firmware download against the simulator acknowledging at once: from each
+// acknowledgement's arrival to the next block's bytes leaving the port.
+void downloadTurnaround(benchmark::State &state)
+{
+    constexpr int kBlocks = 512;
+    for (auto _ : state) {
+        QTemporaryDir dir;
+        const QString image = dir.filePath("image.bin");
+        QFile file(image);
+        file.open(QIODevice::WriteOnly);
+        file.write(QByteArray(kBlocks * 64, '\x5A'));
+        file.close();
+        BenchSim sim;
+        BenchWindow bench;
+        if (!sim.start({"--watch-pid", QString::number(QCoreApplication::applicationPid())})
+            || !bench.open(sim.port)) {
+            state.SkipWithError("simulator or port not available");
+            return;
+        }
+        bool failed = false;
+        UserPrompts::setOpenFileChooser([&](QWidget *, const QString &, const QString &, const QString &) { return image; });
+        UserPrompts::setCriticalBox([&](QWidget *, const QString &, const QString &) { failed = true; });
+        std::vector<Clock::time_point> acks, writes;
+        QObject::connect(MainWindowProbe::net(bench.window), &QTRNet::dataReady, &bench.window,
+                         [&](TRData *pack) { if (pack->cmd == 0x10) acks.push_back(Clock::now()); });
+        QObject::connect(MainWindowProbe::port(bench.window), &QSerialPort::bytesWritten, &bench.window,
+                         [&](qint64) { writes.push_back(Clock::now()); });
+        auto *dialog = bench.window.findChild<DownloadDialog *>();
+        QMetaObject::invokeMethod(dialog, "filePath");
+        const auto begin = Clock::now();
+        QMetaObject::invokeMethod(dialog, "on_startDownload_clicked");
+        const double total = std::chrono::duration<double>(Clock::now() - begin).count();
+        std::vector<double> turnaround;
+        std::size_t w = 0;
+        for (const auto &ack : acks) {
+            while (w < writes.size() && writes[w] < ack)
+                ++w;
+            if (w < writes.size())
+                turnaround.push_back(std::chrono::duration<double, std::micro>(writes[w] - ack).count());
+        }
+        state.SetIterationTime(total);
+        state.counters["failed"] = failed;
+        state.counters["acks"] = double(acks.size());
+        state.counters["turnaround_us_median"] = median(turnaround);
+        std::sort(turnaround.begin(), turnaround.end());
+        state.counters["turnaround_us_p90"] = turnaround.empty() ? -1 : turnaround[turnaround.size() * 9 / 10];
+        UserPrompts::setOpenFileChooser({});
+        UserPrompts::setCriticalBox({});
+    }
+}
+
+// CPU share during a 1 s QTRNet::waitMs.
+void waitCpu(benchmark::State &state)
+{
+    QSerialPort port;
+    auto *net = new QTRNet(&port);
+    for (auto _ : state) {
+        CpuMeter meter;
+        net->waitMs(1000);
+        state.counters["cpu_share"] = meter.share();
+        state.SetIterationTime(meter.wallSeconds());
+    }
+}
+
+// CPU share of the window with its port open on a quiet simulator.
+void idleCpu(benchmark::State &state)
+{
+    for (auto _ : state) {
+        BenchSim sim;
+        BenchWindow bench;
+        if (!sim.start({"--watch-pid", QString::number(QCoreApplication::applicationPid())})
+            || !bench.open(sim.port)) {
+            state.SkipWithError("simulator or port not available");
+            return;
+        }
+        EventPump::waitUntil(500);
+        CpuMeter meter;
+        EventPump::waitUntil(3000);
+        state.counters["cpu_share"] = meter.share();
+        state.SetIterationTime(meter.wallSeconds());
+    }
+}
+
+} // namespace
+
+BENCHMARK(measurementLogic)->ArgName("points")->Arg(1)->Arg(300);
+BENCHMARK(measurementWindow)->ArgName("points")->Arg(1)->Arg(300);
+BENCHMARK(waitCpu)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(idleCpu)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(downloadTurnaround)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(endToEnd)->ArgName("points")->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond)
+    ->Arg(1)->Arg(10)->Arg(100)->Arg(300);
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

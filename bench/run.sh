@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# Builds the benchmarks (Release) and runs them all, then prints one summary
+# with each figure's ratio to its target. Not part of ./test.sh.
+#   bench/run.sh [build-dir]        default: build-bench next to this folder
+#   LIDAR_E2E_SECONDS=60            length of each end-to-end run (default 10)
+set -u
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$root/build-bench}
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DLIDAR_BENCH=ON >/dev/null || exit 1
+cmake --build "$build" -j "$(nproc)" --target bench_receive bench_plot bench_window lidar-sim >/dev/null || exit 1
+
+out=$(mktemp -d)
+trap 'rm -rf "$out"' EXIT
+export QT_QPA_PLATFORM=offscreen
+status=0
+for b in bench_receive bench_plot bench_window; do
+    echo "== $b" >&2
+    # The window writes its settings file into the working directory.
+    (cd "$out" && "$build/bench/$b" --benchmark_format=csv >"$out/$b.csv" 2>"$out/$b.log") || status=1
+done
+
+echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//')"
+cat "$out"/bench_*.csv | awk -F, '
+function col(name) { return $(idx[name]) }
+function line(what, value, unit, target, ratio) {
+    printf "%-44s %12.4g %-6s target %-10s ratio %.3g\n", what, value, unit, target, ratio
+}
+/^name,/ { for (i = 1; i <= NF; i++) idx[$i] = i; next }
+!/^"/ { next }
+{
+    gsub(/"/, "", $1); name = $1
+    if (name ~ /^decodeThroughput/) {
+        v = col("link_x"); line(name, v, "x link", ">= 1000", v / 1000)
+    } else if (name ~ /^garbagePile/) {
+        v = col("ns_per_byte") * 1e9; split(name, parts, "pile:"); arg = parts[2] + 0
+        if (arg == 0) empty = v; if (arg >= fullArg) { fullArg = arg; full = v }
+        line(name, v, "ns/B", "", 0)
+    } else if (name ~ /^refreshStep/) {
+        v = col("cpu_time"); step[name] = v
+        line(name, v, "ms cpu", name ~ /points:1000000\/lod:1/ ? "<= 10" : name ~ /points:10000000\/lod:1/ ? "<= 15" : "", \
+             name ~ /points:1000000\/lod:1/ ? v / 10 : name ~ /points:10000000\/lod:1/ ? v / 15 : 0)
+    } else if (name ~ /^memoryPerPoint/) {
+        v = col("bytes_per_point"); line(name, v, "B/pt", "<= 24", v / 24)
+    } else if (name ~ /^measurement/) {
+        line(name, col("cpu_time") / 1000, "us cpu", "", 0)
+    } else if (name ~ /^endToEnd/) {
+        line(name " lost", col("lost"), "frames", "0", col("lost"))
+        line(name " cpu", col("cpu_share"), "core", "< 0.5", col("cpu_share") / 0.5)
+    } else if (name ~ /^downloadTurnaround/) {
+        v = col("turnaround_us_median"); line(name " median", v, "us", "<= 113", v / 113)
+        line(name " p90", col("turnaround_us_p90"), "us", "", 0)
+    } else if (name ~ /^(waitCpu|idleCpu)/) {
+        v = col("cpu_share"); line(name, v, "core", "< 0.05", v / 0.05)
+    }
+}
+END {
+    if (empty > 0) line("garbage: at the bound / empty buffer", full / empty, "x", "<= 2", full / empty / 2)
+    for (k in step) { if (k ~ /points:100000\/lod:1/) s5 = step[k]; if (k ~ /points:10000000\/lod:1/) s7 = step[k] }
+    if (s5 > 0) line("refresh step(1e7) / step(1e5), lod", s7 / s5, "x", "<= 5", s7 / s5 / 5)
+}'
+grep -h -E "error|Error" "$out"/*.log | grep -v -E "^lidar-sim|propagateSizeHints" | head -5
+exit $status
