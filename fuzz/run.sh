@@ -15,9 +15,14 @@ if ! command -v clang++ >/dev/null; then
     echo "fuzz: clang++ is missing" >&2
     exit 1
 fi
-cmake -S "$ROOT" -B "$BUILD" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-      -DLIDAR_FUZZ=ON -DLIDAR_BENCH=OFF >/dev/null || exit 1
-cmake --build "$BUILD" -j "$(nproc)" --target "${TARGETS[@]}" || exit 1
+mkdir -p "$BUILD"
+if ! { cmake -S "$ROOT" -B "$BUILD" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+           -DLIDAR_FUZZ=ON -DLIDAR_BENCH=OFF &&
+       cmake --build "$BUILD" -j "$(nproc)" --target "${TARGETS[@]}"; } >"$BUILD/build.log" 2>&1; then
+    tail -n 40 "$BUILD/build.log"
+    echo "fuzz: build failed (log: $BUILD/build.log)" >&2
+    exit 1
+fi
 
 export QT_QPA_PLATFORM=offscreen
 # Two targets write files per input; a memory-backed folder keeps the
