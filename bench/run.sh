@@ -9,14 +9,21 @@ build=${1:-$root/build-bench}
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DLIDAR_BENCH=ON >/dev/null || exit 1
 cmake --build "$build" -j "$(nproc)" --target bench_receive bench_plot bench_window lidar-sim >/dev/null || exit 1
 
-out=$(mktemp -d)
-trap 'rm -rf "$out"' EXIT
+# The CSV files stay in the build tree for a closer look.
+out=$build/bench/results
+rm -rf "$out" && mkdir -p "$out"
 export QT_QPA_PLATFORM=offscreen
 status=0
-for b in bench_receive bench_plot bench_window; do
-    echo "== $b" >&2
+# One run per family: the CSV report needs the same counters on every row.
+families="bench_receive:decodeThroughput bench_receive:garbagePile bench_plot:refreshStep
+          bench_plot:memoryPerPoint bench_window:measurementLogic bench_window:measurementWindow
+          bench_window:waitCpu bench_window:idleCpu bench_window:downloadTurnaround bench_window:endToEnd"
+for f in $families; do
+    b=${f%%:*} family=${f#*:}
+    echo "== $b $family" >&2
     # The window writes its settings file into the working directory.
-    (cd "$out" && "$build/bench/$b" --benchmark_format=csv >"$out/$b.csv" 2>"$out/$b.log") || status=1
+    (cd "$out" && "$build/bench/$b" --benchmark_format=csv --benchmark_filter="^$family/" \
+        >"$out/bench_$family.csv" 2>"$out/$family.log") || status=1
 done
 
 echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//')"
@@ -25,7 +32,7 @@ function col(name) { return $(idx[name]) }
 function line(what, value, unit, target, ratio) {
     printf "%-44s %12.4g %-6s target %-10s ratio %.3g\n", what, value, unit, target, ratio
 }
-/^name,/ { for (i = 1; i <= NF; i++) idx[$i] = i; next }
+/^name,/ { for (i = 1; i <= NF; i++) { h = $i; gsub(/"/, "", h); idx[h] = i }; next }
 !/^"/ { next }
 {
     gsub(/"/, "", $1); name = $1
