@@ -37,7 +37,7 @@ status=0
 for t in "${TARGETS[@]}"; do
     seeds="$ROOT/fuzz/corpus/$t"
     work="$BUILD/corpus/$t"
-    mkdir -p "$work"
+    mkdir -p "$work" "$seeds"
     echo "== $t: ${SECONDS_PER_TARGET}s"
     # New inputs go to the working corpus; the committed seeds stay as they are.
     if ! "$BUILD/$t" "$work" "$seeds" -max_total_time="$SECONDS_PER_TARGET" -max_len=8192 \
