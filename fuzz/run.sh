@@ -26,10 +26,15 @@ fi
 
 export QT_QPA_PLATFORM=offscreen
 # Two targets write files per input; a memory-backed folder keeps the
-# settings library's syncs to disk from setting the pace.
+# settings library's syncs to disk from setting the pace. The targets never
+# get to clean up (libFuzzer exits), so they all work in one scratch folder.
+scratch_base=${TMPDIR:-/tmp}
 if [ -z "${TMPDIR:-}" ] && [ -d /dev/shm ] && [ -w /dev/shm ]; then
-    export TMPDIR=/dev/shm
+    scratch_base=/dev/shm
 fi
+TMPDIR=$(mktemp -d "$scratch_base/lidar-fuzz.XXXXXX") || exit 1
+export TMPDIR
+trap 'rm -rf "$TMPDIR"' EXIT
 export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 mkdir -p "$BUILD/crashes"
