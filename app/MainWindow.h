@@ -2,6 +2,7 @@
 
 #include "workflow/LidarDisplayInfo.h"
 #include "workflow/MeasurementProcessor.h"
+#include "workflow/TextThrottle.h"
 
 #include <QMainWindow>
 #include <QSerialPort>
@@ -68,6 +69,8 @@ private:
     void saveSettings();
     void clearCurves();
     void processMeasurement(TRData *pack);
+    void showAnswer(const QString &text);
+    void flushMeasurementText();
 
     QCustomPlot *plot = nullptr;
     Ui::MainWindow *ui = nullptr;
@@ -90,4 +93,5 @@ private:
     MeasurementProcessor measurement;
     qint32 plotKey = 0;
     QTimer *refreshTimer = nullptr;
+    TextThrottle measurementText {30}; // one view rewrite per refresh tick at most
 };

@@ -52,6 +52,7 @@ void rescaleValueAxisTo(QCustomPlot *plot, int index)
 
 void MainWindow::refreshPlotArea()
 {
+    flushMeasurementText();
     if (!plotPending)
         return;
     plotPending = false;

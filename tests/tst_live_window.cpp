@@ -66,6 +66,7 @@ private slots:
     void shortPayloadIsDroppedWithOneLine_data();
     void shortPayloadIsDroppedWithOneLine();
     void tickAppendsOnlyTheLatestBatch();
+    void tickShowsTheLatestTextButNeverOverADeviceAnswer();
     void doubleClickFreezesAndReleasesTheAxes();
     void switchAlternatesTheScalingGraph();
     void clearRestartsTheCurveAtKeyZero();
@@ -203,6 +204,23 @@ void tst_LiveWindow::tickAppendsOnlyTheLatestBatch()
     MainWindowProbe::tick(*window);
     QCOMPARE(replots.count(), 1);
     QCOMPARE(graph(0)->dataCount(), 10);
+}
+
+// Under a flood the view may lag by one tick, but the tick brings it to the
+// newest frame, and a device answer is not overwritten by older frames.
+void tst_LiveWindow::tickShowsTheLatestTextButNeverOverADeviceAnswer()
+{
+    for (qint16 d = 400; d < 410; ++d)
+        feed(frame(0x02, measurement(d)));
+    MainWindowProbe::tick(*window);
+    QVERIFY(view().startsWith("distance:409\n"));
+
+    for (qint16 d = 500; d < 510; ++d)
+        feed(frame(0x02, measurement(d)));
+    feed(frame(0x14, bytesOf("0301020105000000") + filled(44, 0)));
+    QVERIFY(view().startsWith("softversion:1.2.259\n"));
+    MainWindowProbe::tick(*window);
+    QVERIFY(view().startsWith("softversion:1.2.259\n"));
 }
 
 void tst_LiveWindow::doubleClickFreezesAndReleasesTheAxes()

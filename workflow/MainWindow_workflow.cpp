@@ -13,14 +13,11 @@
 
 namespace {
 
-void showAnswer(QPlainTextEdit *view, const std::optional<DeviceAnswer> &answer)
+void logAnswer(const std::optional<DeviceAnswer> &answer)
 {
-    if (!answer)
-        return;
-    for (const QString &line : answer->debugLines)
-        qDebug().noquote() << line;
-    view->clear();
-    view->setPlainText(answer->viewText);
+    if (answer)
+        for (const QString &line : answer->debugLines)
+            qDebug().noquote() << line;
 }
 
 } // namespace
@@ -39,18 +36,38 @@ void MainWindow::parseLidarData(TRData *pack)
         return;
     }
     const quint8 *p = pack->data.data();
+    std::optional<DeviceAnswer> answer;
     switch (cmd) {
     case kStart: processMeasurement(pack); break;
     case kAck: qDebug().noquote() << WorkflowTexts::ackLine(p[0], p[1]); break;
-    case kCaliParam: showAnswer(ui->msg, WorkflowTexts::caliParamAnswer(p, len)); break;
-    case kDeviceInfo: showAnswer(ui->msg, WorkflowTexts::deviceInfoAnswer(p, len)); break;
-    case kParamCali: showAnswer(ui->msg, WorkflowTexts::caliResultAnswer(p, len)); break;
+    case kCaliParam: answer = WorkflowTexts::caliParamAnswer(p, len); break;
+    case kDeviceInfo: answer = WorkflowTexts::deviceInfoAnswer(p, len); break;
+    case kParamCali: answer = WorkflowTexts::caliResultAnswer(p, len); break;
     case kTiming:
         qDebug().noquote() << WorkflowTexts::timingLine(qFromLittleEndian<qint32>(p), qFromLittleEndian<qint32>(p + 4));
         break;
     case kRecord: qDebug() << WorkflowTexts::hexRecordLine(p, 11); break;
     default: break;
     }
+    logAnswer(answer);
+    if (answer)
+        showAnswer(answer->viewText);
+}
+
+// A device answer replaces the view at once, and no measurement text kept
+// from before it may overwrite it later.
+void MainWindow::showAnswer(const QString &text)
+{
+    measurementText.drop();
+    ui->msg->clear();
+    ui->msg->setPlainText(text);
+}
+
+void MainWindow::flushMeasurementText()
+{
+    QString text;
+    if (measurementText.takePending(text))
+        ui->msg->setPlainText(text);
 }
 
 void MainWindow::processMeasurement(TRData *pack)
@@ -65,7 +82,9 @@ void MainWindow::processMeasurement(TRData *pack)
 
 void MainWindow::msg_view(LidarDisplayInfo data)
 {
-    ui->msg->setPlainText(WorkflowTexts::measurementText(data, measurement.frameRate));
+    const QString text = WorkflowTexts::measurementText(data, measurement.frameRate);
+    if (measurementText.offer(text))
+        ui->msg->setPlainText(text);
 }
 
 void MainWindow::on_pbStart_clicked()
