@@ -5,40 +5,23 @@
 #include <QTimer>
 #include <qcustomplot.h>
 
-void MainWindow::setupPlot()
-{
-    plot = new QCustomPlot(ui->frame_plot);
-    const QColor colours[] = {Qt::blue, Qt::red};
-    for (const QColor &colour : colours) {
-        QCPGraph *graph = new LodGraph(plot->xAxis, plot->yAxis);
-        graph->setPen(QPen(colour));
-        graph->setBrush(QBrush(Qt::NoBrush));
-        graph->setAntialiased(false);
-    }
-    plot->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
-    auto *layout = new QVBoxLayout(ui->frame_plot);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(plot);
-
-    refreshTimer = new QTimer(this);
-    connect(refreshTimer, &QTimer::timeout, this, &MainWindow::refreshPlotArea);
-    refreshTimer->start(30);
-    connect(plot, &QCustomPlot::mouseDoubleClick, this, &MainWindow::setAutoPlot);
-}
-
 namespace {
+
+// One-pixel pens without antialiasing: the cheapest way for the plot to draw.
+QCPGraph *addLiveGraph(QCustomPlot *plot, Qt::GlobalColor colour)
+{
+    QCPGraph *graph = new LodGraph(plot->xAxis, plot->yAxis);
+    graph->setPen(QPen(QColor(colour)));
+    graph->setBrush(QBrush(Qt::NoBrush));
+    graph->setAntialiased(false);
+    return graph;
+}
 
 // The live graph. A loaded curve file may have left the plot without any
 // graph; acquisition then continues on a fresh one styled like the original.
 QCPGraph *liveGraph(QCustomPlot *plot)
 {
-    if (plot->graphCount() > 0)
-        return plot->graph(0);
-    QCPGraph *graph = new LodGraph(plot->xAxis, plot->yAxis);
-    graph->setPen(QPen(QColor(Qt::blue)));
-    graph->setBrush(QBrush(Qt::NoBrush));
-    graph->setAntialiased(false);
-    return graph;
+    return plot->graphCount() > 0 ? plot->graph(0) : addLiveGraph(plot, Qt::blue);
 }
 
 // Scales the value axis to graph `index`, if the plot still has it.
@@ -49,6 +32,22 @@ void rescaleValueAxisTo(QCustomPlot *plot, int index)
 }
 
 } // namespace
+
+void MainWindow::setupPlot()
+{
+    plot = new QCustomPlot(ui->frame_plot);
+    addLiveGraph(plot, Qt::blue);
+    addLiveGraph(plot, Qt::red);
+    plot->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
+    auto *layout = new QVBoxLayout(ui->frame_plot);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(plot);
+
+    refreshTimer = new QTimer(this);
+    connect(refreshTimer, &QTimer::timeout, this, &MainWindow::refreshPlotArea);
+    refreshTimer->start(30);
+    connect(plot, &QCustomPlot::mouseDoubleClick, this, &MainWindow::setAutoPlot);
+}
 
 void MainWindow::refreshPlotArea()
 {

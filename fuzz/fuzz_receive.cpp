@@ -7,6 +7,7 @@
 #include "download/DownloadDialog.h"
 #include "fuzz/FuzzSupport.h"
 #include "link/QTRNet.h"
+#include "tests/support/Frames.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -51,40 +52,6 @@ void check(bool condition)
 MainWindow *window = nullptr;
 QSerialPort *port = nullptr;
 
-QByteArray packetBytes(const TRData &p)
-{
-    QByteArray out;
-    TRCodec().encode(p, out);
-    return out;
-}
-
-// The endpoint's promised behaviour, written the slow way: every pass scans
-// the whole buffer from the start and drops what precedes the last frame.
-struct ReferenceScanner {
-    QByteArray buffer;
-    std::vector<QByteArray> published;
-    // Quadratic by design; its comparisons would only drown the fuzzer's
-    // view of the code under test.
-    __attribute__((noinline, no_sanitize("coverage"))) void receive(const QByteArray &bytes)
-    {
-        buffer += bytes;
-        TRCodec codec;
-        int i = 0;
-        int consumed = 0;
-        while (buffer.size() >= 5 && i < buffer.size() - 4) {
-            const auto *p = reinterpret_cast<const quint8 *>(buffer.constData()) + i;
-            if (codec.isHeader(p) && codec.decode(p, quint32(buffer.size() - i))) {
-                published.push_back(buffer.mid(i, int(codec.frameLen)));
-                i += int(codec.frameLen);
-                consumed = i;
-            } else {
-                ++i;
-            }
-        }
-        buffer.remove(0, consumed);
-    }
-};
-
 // Mostly well-formed frames of any code and length, with noise between them,
 // so that the dispatch sees payloads its checksum would rarely let through.
 QByteArray framedStream(FuzzedDataProvider &in)
@@ -101,7 +68,7 @@ QByteArray framedStream(FuzzedDataProvider &in)
         p.cmd = in.ConsumeBool() ? quint8(0x02) : in.ConsumeIntegral<quint8>();
         p.offset = in.ConsumeIntegral<quint16>();
         p.data = in.ConsumeBytes<quint8>(in.ConsumeIntegral<quint16>());
-        stream += packetBytes(p);
+        stream += encodedFrame(p);
     }
     return stream;
 }
@@ -130,8 +97,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     auto *net = new QTRNet(port);
     MainWindowProbe::listen(*window, net);
     DownloadDialogProbe::listen(MainWindowProbe::download(*window), net);
-    std::vector<QByteArray> published;
-    QObject::connect(net, &QTRNet::dataReady, [&published](TRData *p) { published.push_back(packetBytes(*p)); });
+    QList<QByteArray> published;
+    QObject::connect(net, &QTRNet::dataReady, [&published](TRData *p) { published.append(encodedFrame(*p)); });
 
     ReferenceScanner reference;
     // Chunk sizes come from a small generator seeded by the input, so raw

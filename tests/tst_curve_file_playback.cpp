@@ -1,5 +1,6 @@
 #include "app/MainWindow.h"
 #include "app/UserPrompts.h"
+#include "tests/support/FileSizeLimit.h"
 
 #include <QImageReader>
 #include <QTemporaryDir>
@@ -59,28 +60,6 @@ QVector<double> values(const QCPGraph *graph)
     return out;
 }
 
-// Lowers the file-size limit for its lifetime, with SIGXFSZ ignored so that
-// an oversized write fails instead of killing the process.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &saved);
-        oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit lowered = saved;
-        lowered.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &lowered);
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &saved);
-        std::signal(SIGXFSZ, oldHandler);
-    }
-
-private:
-    rlimit saved{};
-    void (*oldHandler)(int) = nullptr;
-};
 } // namespace
 
 class tst_CurveFilePlayback : public QObject {

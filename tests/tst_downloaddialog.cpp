@@ -3,6 +3,7 @@
 #include "link/QTRNet.h"
 #include "tests/support/DebugCapture.h"
 #include "tests/support/DevicePeer.h"
+#include "tests/support/Frames.h"
 #include "tests/support/PtyPair.h"
 
 #include <QLineEdit>
@@ -25,13 +26,6 @@ using Probe = DownloadDialogProbe;
 
 namespace {
 QByteArray hex(const char *text) { return QByteArray::fromHex(QByteArray(text).replace(' ', "")); }
-
-QByteArray encoded(const TRData &pack)
-{
-    QByteArray bytes;
-    TRCodec().encode(pack, bytes);
-    return bytes;
-}
 
 QByteArray payloadOf(const TRData &pack)
 {
@@ -219,8 +213,8 @@ void tst_DownloadDialog::deviceReceivesExactlyThePaddedImage()
     QVERIFY2(rig.boxes.isEmpty(), qPrintable(rig.boxes.join(';')));
     QCOMPARE(rig.settledFrames(), steps + 2);
     const auto &frames = rig.peer.frames;
-    QCOMPARE(encoded(frames.front()), startFrame);
-    QCOMPARE(encoded(frames.back()), endFrame);
+    QCOMPARE(encodedFrame(frames.front()), startFrame);
+    QCOMPARE(encodedFrame(frames.back()), endFrame);
     QByteArray received;
     for (int i = 0; i < steps; ++i) {
         const TRData &block = frames[size_t(i) + 1];

@@ -1,6 +1,7 @@
 #include "app/ConfigDialog.h"
 #include "app/MainWindow.h"
 #include "app/UserPrompts.h"
+#include "tests/support/FileSizeLimit.h"
 
 #include <QDir>
 #include <QFile>
@@ -41,28 +42,6 @@ QStringList entries(const QString &dir)
     return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
 }
 
-// Lowers the file-size limit while it lives; SIGXFSZ is ignored so that a
-// write past the limit fails instead of killing the process.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &saved);
-        oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit lowered = saved;
-        lowered.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &lowered);
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &saved);
-        std::signal(SIGXFSZ, oldHandler);
-    }
-
-private:
-    rlimit saved {};
-    void (*oldHandler)(int) = nullptr;
-};
 
 // A small memory file system on `dir`, so that writes there run out of
 // space; unavailable without the privilege to mount.

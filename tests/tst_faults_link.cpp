@@ -1,6 +1,7 @@
 #include "app/MainWindow.h"
 #include "link/EventPump.h"
 #include "link/QTRNet.h"
+#include "tests/support/Frames.h"
 #include "tests/support/PtyPair.h"
 
 #include <QAbstractButton>
@@ -24,16 +25,6 @@ using Probe = MainWindowProbe;
 
 namespace {
 
-QByteArray encoded(quint8 cmd, const QByteArray &payload)
-{
-    TRData pack;
-    pack.cmd = cmd;
-    pack.data.assign(payload.begin(), payload.end());
-    QByteArray bytes;
-    TRCodec().encode(pack, bytes);
-    return bytes;
-}
-
 // A measurement frame of `points` points whose timestamp carries `seq`, so
 // the receiver can tell exactly which frames arrived.
 QByteArray measurementFrame(quint32 seq, int points, QRandomGenerator &rng)
@@ -47,7 +38,7 @@ QByteArray measurementFrame(quint32 seq, int points, QRandomGenerator &rng)
         p[15 * i + 8] = uchar(rng.bounded(256));
     }
     qToLittleEndian<quint32>(seq, p + 15 * points);
-    return encoded(0x02, payload);
+    return encodedFrame(0x02, payload);
 }
 
 QByteArray randomBytes(int count, QRandomGenerator &rng)
@@ -210,7 +201,7 @@ void tst_FaultsLink::noisyStreamStaysBoundedAndEveryGoodFrameArrives()
     rig.button("pbStart")->click();
     QVERIFY(Probe::port(*rig.window)->isOpen());
     rig.checkBufferAfterRead();
-    QCOMPARE(rig.pty.read(15, 5000), encoded(0x02, QByteArray(4, '\0')));
+    QCOMPARE(rig.pty.read(15, 5000), encodedFrame(0x02, QByteArray(4, '\0')));
 
     QVERIFY(rig.feed(rig.pty, stream.bytes, 7, 4000));
     QTRY_COMPARE_WITH_TIMEOUT(rig.sequence.size(), stream.goodFrames, 60000);
@@ -252,7 +243,7 @@ void tst_FaultsLink::vanishedPeerMidFrameAndStartWithTheNextPeer()
     QVERIFY(QFile::link(next.portName(), link));
     rig.button("pbStart")->click();
     QVERIFY(Probe::port(*rig.window)->isOpen());
-    QCOMPARE(next.read(15, 5000), encoded(0x02, QByteArray(4, '\0')));
+    QCOMPARE(next.read(15, 5000), encodedFrame(0x02, QByteArray(4, '\0')));
 
     QByteArray after;
     for (quint32 k = 100; k < 140; ++k)

@@ -3,6 +3,7 @@
 #include "link/TRCodec.h"
 #include "link/comSettings.h"
 #include "tests/support/DebugCapture.h"
+#include "tests/support/Frames.h"
 #include "tests/support/PtyPair.h"
 
 #include <QDir>
@@ -27,16 +28,6 @@ struct MainWindowProbe {
 };
 
 namespace {
-
-QByteArray frame(quint8 cmd, const QByteArray &payload)
-{
-    TRData pack;
-    pack.cmd = cmd;
-    pack.data.assign(payload.begin(), payload.end());
-    QByteArray bytes;
-    TRCodec().encode(pack, bytes);
-    return bytes;
-}
 
 // One measurement frame whose points all have `distance`.
 QByteArray measurement(qint16 distance, int points = 1, quint32 timestamp = 1000)
@@ -139,7 +130,7 @@ void tst_LiveWindow::everyCodeGoesToItsHandler()
     window->findChild<QPlainTextEdit *>("msg")->setPlainText("before");
 
     DebugCapture capture;
-    feed(frame(quint8(cmd), payload));
+    feed(encodedFrame(quint8(cmd), payload));
 
     if (debugLine.isEmpty())
         QCOMPARE(capture.lines(), QStringList());
@@ -171,12 +162,12 @@ void tst_LiveWindow::shortPayloadIsDroppedWithOneLine()
 {
     QFETCH(int, cmd);
     QFETCH(int, length);
-    feed(frame(0x02, measurement(10, 1, 777)));
+    feed(encodedFrame(0x02, measurement(10, 1, 777)));
     MainWindowProbe::tick(*window);
     const QString before = view();
 
     DebugCapture capture;
-    feed(frame(quint8(cmd), filled(length, char(0xEE))));
+    feed(encodedFrame(quint8(cmd), filled(length, char(0xEE))));
 
     QCOMPARE(capture.lines().size(), 1);
     QCOMPARE(view(), before);
@@ -188,8 +179,8 @@ void tst_LiveWindow::tickAppendsOnlyTheLatestBatch()
 {
     QCustomPlot *plot = MainWindowProbe::plot(*window);
     QSignalSpy replots(plot, &QCustomPlot::afterReplot);
-    feed(frame(0x02, measurement(500)));
-    feed(frame(0x02, measurement(510, 1, 2000)));
+    feed(encodedFrame(0x02, measurement(500)));
+    feed(encodedFrame(0x02, measurement(510, 1, 2000)));
     MainWindowProbe::tick(*window);
 
     QCOMPARE(replots.count(), 1);
@@ -211,13 +202,13 @@ void tst_LiveWindow::tickAppendsOnlyTheLatestBatch()
 void tst_LiveWindow::tickShowsTheLatestTextButNeverOverADeviceAnswer()
 {
     for (qint16 d = 400; d < 410; ++d)
-        feed(frame(0x02, measurement(d)));
+        feed(encodedFrame(0x02, measurement(d)));
     MainWindowProbe::tick(*window);
     QVERIFY(view().startsWith("distance:409\n"));
 
     for (qint16 d = 500; d < 510; ++d)
-        feed(frame(0x02, measurement(d)));
-    feed(frame(0x14, bytesOf("0301020105000000") + filled(44, 0)));
+        feed(encodedFrame(0x02, measurement(d)));
+    feed(encodedFrame(0x14, bytesOf("0301020105000000") + filled(44, 0)));
     QVERIFY(view().startsWith("softversion:1.2.259\n"));
     MainWindowProbe::tick(*window);
     QVERIFY(view().startsWith("softversion:1.2.259\n"));
@@ -230,7 +221,7 @@ void tst_LiveWindow::doubleClickFreezesAndReleasesTheAxes()
     QVERIFY(!MainWindowProbe::autoPlot(*window));
     const QCPRange keys = plot->xAxis->range();
     const QCPRange values = plot->yAxis->range();
-    feed(frame(0x02, measurement(9000)));
+    feed(encodedFrame(0x02, measurement(9000)));
     MainWindowProbe::tick(*window);
     QCOMPARE(graph(0)->dataCount(), 10);
     QCOMPARE(plot->xAxis->range(), keys);
@@ -238,7 +229,7 @@ void tst_LiveWindow::doubleClickFreezesAndReleasesTheAxes()
 
     QTest::mouseDClick(plot, Qt::LeftButton);
     QVERIFY(MainWindowProbe::autoPlot(*window));
-    feed(frame(0x02, measurement(9000, 1, 2000)));
+    feed(encodedFrame(0x02, measurement(9000, 1, 2000)));
     MainWindowProbe::tick(*window);
     QCOMPARE(plot->xAxis->range(), QCPRange(0, 40));
     QVERIFY(plot->yAxis->range().contains(9000));
@@ -247,7 +238,7 @@ void tst_LiveWindow::doubleClickFreezesAndReleasesTheAxes()
 void tst_LiveWindow::switchAlternatesTheScalingGraph()
 {
     QCustomPlot *plot = MainWindowProbe::plot(*window);
-    feed(frame(0x02, measurement(100, 1)));
+    feed(encodedFrame(0x02, measurement(100, 1)));
     MainWindowProbe::tick(*window);
     graph(1)->addData(0, -5000);
     graph(1)->addData(1, -4000);
@@ -258,7 +249,7 @@ void tst_LiveWindow::switchAlternatesTheScalingGraph()
     QCOMPARE(plot->xAxis->range(), QCPRange(0, 10));
     QCOMPARE(plot->yAxis->range(), QCPRange(-5000, -4000));
     // Live data still goes to graph 0 while graph 1 drives the value axis.
-    feed(frame(0x02, measurement(100, 1, 2000)));
+    feed(encodedFrame(0x02, measurement(100, 1, 2000)));
     MainWindowProbe::tick(*window);
     QCOMPARE(graph(0)->dataCount(), 20);
     QCOMPARE(plot->yAxis->range(), QCPRange(-5000, -4000));
@@ -270,7 +261,7 @@ void tst_LiveWindow::switchAlternatesTheScalingGraph()
 void tst_LiveWindow::clearRestartsTheCurveAtKeyZero()
 {
     QCustomPlot *plot = MainWindowProbe::plot(*window);
-    feed(frame(0x02, measurement(100)));
+    feed(encodedFrame(0x02, measurement(100)));
     MainWindowProbe::tick(*window);
     plot->addGraph()->addData(3, 3); // as after a curve file with three curves
     window->findChild<QPushButton *>("pbClear")->click();
@@ -280,7 +271,7 @@ void tst_LiveWindow::clearRestartsTheCurveAtKeyZero()
     QCOMPARE(MainWindowProbe::plotKey(*window), 0);
     QVERIFY(view().startsWith("distance:100"));
 
-    feed(frame(0x02, measurement(200, 1, 2000)));
+    feed(encodedFrame(0x02, measurement(200, 1, 2000)));
     MainWindowProbe::tick(*window);
     QCOMPARE(graph(0)->data()->at(0)->key, 0.0);
     QCOMPARE(graph(0)->data()->at(0)->value, 200.0);
@@ -302,10 +293,10 @@ void tst_LiveWindow::plotWithFewerGraphsKeepsAcquiring()
 
     window->findChild<QPushButton *>("pbSwitchCurve")->click(); // scaling graph 1, which is gone
     QCOMPARE(MainWindowProbe::curveIndex(*window), 1);
-    feed(frame(0x02, measurement(42)));
+    feed(encodedFrame(0x02, measurement(42)));
     MainWindowProbe::tick(*window);
     window->findChild<QPushButton *>("pbSwitchCurve")->click();
-    feed(frame(0x02, measurement(43, 1, 2000)));
+    feed(encodedFrame(0x02, measurement(43, 1, 2000)));
     MainWindowProbe::tick(*window);
 
     QCOMPARE(plot->graphCount(), 1);
@@ -317,7 +308,7 @@ void tst_LiveWindow::plotWithFewerGraphsKeepsAcquiring()
 
 void tst_LiveWindow::startWithoutUsablePortSendsNothing()
 {
-    feed(frame(0x02, measurement(100)));
+    feed(encodedFrame(0x02, measurement(100)));
     MainWindowProbe::tick(*window);
     window->findChild<comSettings *>()->settings.name = workDir.filePath("no-such-port");
 
@@ -334,7 +325,7 @@ void tst_LiveWindow::startOpensThePortAndTheDeviceIsFollowed()
 {
     PtyPair pty;
     QVERIFY(pty.isValid());
-    feed(frame(0x02, measurement(100)));
+    feed(encodedFrame(0x02, measurement(100)));
     MainWindowProbe::tick(*window);
     window->findChild<comSettings *>()->settings.name = pty.portName();
 
@@ -349,7 +340,7 @@ void tst_LiveWindow::startOpensThePortAndTheDeviceIsFollowed()
     QCOMPARE(graph(0)->dataCount(), 0);
 
     MainWindowProbe::timer(*window)->start(30);
-    pty.write(frame(0x02, measurement(1234, 2, 5000)));
+    pty.write(encodedFrame(0x02, measurement(1234, 2, 5000)));
     QTRY_VERIFY_WITH_TIMEOUT(view().startsWith("distance:1234\n"), 10000);
     QTRY_COMPARE_WITH_TIMEOUT(graph(0)->dataCount(), 10, 10000);
     QCOMPARE(graph(0)->data()->at(0)->value, 1234.0);

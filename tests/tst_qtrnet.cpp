@@ -1,4 +1,5 @@
 #include "link/QTRNet.h"
+#include "tests/support/Frames.h"
 #include "tests/support/PtyPair.h"
 
 #include <QElapsedTimer>
@@ -13,48 +14,12 @@
 namespace {
 QByteArray hex(const char *text) { return QByteArray::fromHex(QByteArray(text).replace(' ', "")); }
 
-QByteArray frame(quint8 cmd, const QByteArray &payload, quint8 addr = 0)
-{
-    TRData pack;
-    pack.addr = addr;
-    pack.cmd = cmd;
-    pack.data.assign(payload.begin(), payload.end());
-    QByteArray out;
-    TRCodec().encode(pack, out);
-    return out;
-}
-
 // Records every published packet by value: the pointer is valid only during the call.
 struct Recorder : QObject {
     QList<TRData> packets;
     void attach(QTRNet &net)
     {
         QObject::connect(&net, &QTRNet::dataReady, this, [this](TRData *p) { packets.append(*p); });
-    }
-};
-
-// The plain rescan-from-the-start algorithm, as a reference for the
-// endpoint's incremental scan: both must publish the same packets.
-struct ReferenceScanner {
-    QByteArray buffer;
-    QList<QByteArray> published;
-    void receive(const QByteArray &bytes)
-    {
-        buffer += bytes;
-        TRCodec codec;
-        int i = 0;
-        int consumed = 0;
-        while (buffer.size() >= 5 && i < buffer.size() - 4) {
-            const auto *p = reinterpret_cast<const quint8 *>(buffer.constData()) + i;
-            if (codec.isHeader(p) && codec.decode(p, quint32(buffer.size() - i))) {
-                published.append(buffer.mid(i, int(codec.frameLen)));
-                i += int(codec.frameLen);
-                consumed = i;
-            } else {
-                ++i;
-            }
-        }
-        buffer.remove(0, consumed);
     }
 };
 
@@ -97,9 +62,9 @@ void tst_QTRNet::nullPortThrowsItsText()
 
 void tst_QTRNet::receivePublishesFramesInOrder_data()
 {
-    const QByteArray a = frame(0x02, hex("01020304"));
-    const QByteArray b = frame(0x10, hex("0A01"));
-    const QByteArray empty = frame(0x28, {});
+    const QByteArray a = encodedFrame(0x02, hex("01020304"));
+    const QByteArray b = encodedFrame(0x10, hex("0A01"));
+    const QByteArray empty = encodedFrame(0x28, {});
     QByteArray damaged = a;
     damaged[12] = char(damaged[12] ^ 1);
 
@@ -116,7 +81,7 @@ void tst_QTRNet::receivePublishesFramesInOrder_data()
     QTest::newRow("under five bytes: no scan") << hex("AA AA AA AA") << QByteArray() << 4;
     QTest::newRow("empty payload") << empty << hex("28") << 0;
     QTest::newRow("frame then the next one's start") << a + b.left(6) << hex("02") << 6;
-    QTest::newRow("header bytes inside a payload") << frame(0x02, hex("AAAAAAAA0102")) + b << hex("0210") << 0;
+    QTest::newRow("header bytes inside a payload") << encodedFrame(0x02, hex("AAAAAAAA0102")) + b << hex("0210") << 0;
 }
 
 void tst_QTRNet::receivePublishesFramesInOrder()
@@ -142,7 +107,7 @@ void tst_QTRNet::receivePublishesFramesInOrder()
 
 void tst_QTRNet::frameSplitAcrossChunksIsPublishedOnce()
 {
-    const QByteArray a = frame(0x14, QByteArray(52, '\x07'));
+    const QByteArray a = encodedFrame(0x14, QByteArray(52, '\x07'));
     QSerialPort port;
     QTRNet net(&port);
     Recorder rec;
@@ -160,7 +125,7 @@ void tst_QTRNet::byteByByteDeliveryFindsEveryFrame()
 {
     QByteArray stream;
     for (int i = 0; i < 50; ++i) {
-        stream += frame(quint8(i), QByteArray(i * 7, char(i)));
+        stream += encodedFrame(quint8(i), QByteArray(i * 7, char(i)));
         stream += QByteArray(i % 5, char(0x55));
     }
     QSerialPort port;
@@ -189,7 +154,7 @@ void tst_QTRNet::incrementalScanMatchesFullRescan()
                     c = char(rng.bounded(3) == 0 ? 0xAA : rng.bounded(256));
                 stream += noise;
             } else {
-                QByteArray f = frame(quint8(rng.bounded(256)), QByteArray(rng.bounded(40), char(rng.bounded(256))));
+                QByteArray f = encodedFrame(quint8(rng.bounded(256)), QByteArray(rng.bounded(40), char(rng.bounded(256))));
                 if (kind == 1)
                     f[rng.bounded(f.size())] = char(rng.bounded(256));
                 if (kind == 2)
@@ -201,10 +166,7 @@ void tst_QTRNet::incrementalScanMatchesFullRescan()
         QTRNet net(&port);
         QList<QByteArray> seen;
         connect(&net, &QTRNet::dataReady, this, [&](TRData *p) {
-            TRData copy = *p;
-            QByteArray f;
-            TRCodec().encode(copy, f);
-            seen.append(f);
+            seen.append(encodedFrame(*p));
         });
         ReferenceScanner reference;
         for (int at = 0; at < stream.size();) {
@@ -234,7 +196,7 @@ void tst_QTRNet::garbagePileStaysBoundedAndLaterFramesArrive()
         net.receiveData(noise);
         QVERIFY(net.bufferedBytes() <= QTRNet::kDeadBytesKept + int(TRCodec::kMaxFrame) + noise.size());
     }
-    net.receiveData(frame(0x24, hex("0100000002000000")));
+    net.receiveData(encodedFrame(0x24, hex("0100000002000000")));
     QCOMPARE(rec.packets.size(), 1);
     QCOMPARE(int(rec.packets[0].cmd), 0x24);
     QCOMPARE(net.bufferedBytes(), 0);
@@ -245,15 +207,15 @@ void tst_QTRNet::receiverThatFeedsMoreBytesDoesNotReenterThePass()
     QSerialPort port;
     QTRNet net(&port);
     QList<int> order;
-    const QByteArray second = frame(0x02, hex("0202"));
-    const QByteArray third = frame(0x03, hex("0303"));
+    const QByteArray second = encodedFrame(0x02, hex("0202"));
+    const QByteArray third = encodedFrame(0x03, hex("0303"));
     connect(&net, &QTRNet::dataReady, this, [&](TRData *p) {
         order.append(p->cmd);
         if (p->cmd == 0x01)
             net.receiveData(third); // as if a receiver's event loop read the port
         QCOMPARE(int(p->data.size()), 2);
     });
-    net.receiveData(frame(0x01, hex("0101")) + second);
+    net.receiveData(encodedFrame(0x01, hex("0101")) + second);
     QCOMPARE(order, (QList<int> {1, 2, 3}));
     QCOMPARE(net.bufferedBytes(), 0);
 }
@@ -274,7 +236,7 @@ void tst_QTRNet::sendWritesExactlyTheFrameToThePort()
 
     const QByteArray payload = QByteArray("param cali") + QByteArray(6, '\0');
     QVERIFY(net.sendData(0, 0x27, reinterpret_cast<const quint8 *>(payload.constData()), 16, 0));
-    QCOMPARE(pty.read(27, 3000), frame(0x27, payload));
+    QCOMPARE(pty.read(27, 3000), encodedFrame(0x27, payload));
 }
 
 void tst_QTRNet::sendsAreRefusedWhenClosedBusyOrUnwritable()
