@@ -2,6 +2,7 @@
 
 #include "sim/DeviceRecords.h"
 #include "sim/Outbox.h"
+#include "workflow/CommandSet.h"
 
 #include <cstdio>
 #include <cstring>
@@ -9,12 +10,12 @@
 
 namespace {
 
-constexpr quint8 kStart = 0x02;
-constexpr quint8 kStop = 0x0F;
-constexpr quint8 kCaliParams = 0x12;
-constexpr quint8 kDeviceInfo = 0x14;
-constexpr quint8 kParamCali = 0x27;
-constexpr quint8 kAck = 0x10;
+using CommandSet::kAck;
+using CommandSet::kDeviceInfo;
+using CommandSet::kParamCali;
+using CommandSet::kStart;
+using CommandSet::kStop;
+constexpr quint8 kCaliParams = CommandSet::kCaliParam;
 constexpr quint8 kDownloadAddr = 1;
 constexpr quint8 kLutStart = 0x07, kLutBlock = 0x08, kLutEnd = 0x09;
 constexpr quint8 kFwStart = 0x0A, kFwBlock = 0x0B, kFwEnd = 0x0C;
