@@ -27,6 +27,10 @@ struct ReceiverCount : QSerialPort {
     {
         return (port->*(&ReceiverCount::receivers))(SIGNAL(readyRead()));
     }
+    static int errorOccurred(QObject *port)
+    {
+        return (port->*(&ReceiverCount::receivers))(SIGNAL(errorOccurred(QSerialPort::SerialPortError)));
+    }
 };
 
 // addr 0, cmd 0x55 (no command of the sensor), offset 0, payload 01 02, sum 0x5A.
@@ -58,6 +62,7 @@ private slots:
     void otherSerialErrorsLeaveThePortOpen();
     void closeComReportsEvenWhenAlreadyClosed();
     void presetPortLetsOpenComSucceedWithoutApply();
+    void windowStopsHearingThePortBeforeItsPartsAreDestroyed();
 
 private:
     QTemporaryDir workDir;
@@ -210,6 +215,24 @@ void tst_SerialConnection::presetPortLetsOpenComSucceedWithoutApply()
     QCOMPARE(MainWindowProbe::port(*window)->baudRate(), 115200);
     QVERIFY(pty.write(kFrame));
     QTRY_COMPARE_WITH_TIMEOUT(frames, 1, 10000);
+}
+
+// The port dies with the window's children; whatever its close reports then
+// must not reach a window that is already half destroyed.
+void tst_SerialConnection::windowStopsHearingThePortBeforeItsPartsAreDestroyed()
+{
+    PtyPair pty;
+    QVERIFY(window->presetPort(pty.portName(), 230400));
+    QVERIFY(MainWindowProbe::openCom(*window));
+    QSerialPort *port = MainWindowProbe::port(*window);
+    QCOMPARE(ReceiverCount::errorOccurred(port), 1);
+    // The central widget goes before the port: the window is already being
+    // taken apart while the port still lives.
+    int listenersWhileDismantling = -1;
+    connect(window->centralWidget(), &QObject::destroyed, this,
+            [&] { listenersWhileDismantling = ReceiverCount::errorOccurred(port); });
+    window.reset();
+    QCOMPARE(listenersWhileDismantling, 0);
 }
 
 QTEST_MAIN(tst_SerialConnection)
