@@ -8,8 +8,6 @@
 #include "ui_DownloadDialog.h"
 
 #include <QDebug>
-#include <QEventLoop>
-#include <QTimer>
 
 namespace {
 constexpr quint8 kDownloadAddr = 1;
@@ -17,17 +15,6 @@ constexpr quint8 kDownloadAddr = 1;
 const quint8 *bytesOf(const QByteArray &payload)
 {
     return reinterpret_cast<const quint8 *>(payload.constData());
-}
-
-// A fresh event loop refuses to run once the application has been asked to
-// quit; the waits report that too, but one that returns early on its own
-// (an ack already there) would not, so each frame asks before it goes out.
-bool applicationQuitting()
-{
-    constexpr int kRan = 1;
-    QEventLoop probe;
-    QTimer::singleShot(0, &probe, [&probe] { probe.exit(kRan); });
-    return probe.exec() != kRan;
 }
 } // namespace
 
@@ -180,7 +167,7 @@ bool DownloadDialog::acknowledged(int timeoutMs, int code)
 
 bool DownloadDialog::sendStart(quint8 code, const char *tag)
 {
-    if (applicationQuitting())
+    if (EventPump::applicationQuitting())
         return false;
     if (!DownloadPayload::usableTag(tag)) {
         net->sendCmd(kDownloadAddr, code, 0);
@@ -211,7 +198,7 @@ bool DownloadDialog::sendBlocks(quint8 code, const char *tag)
 
 bool DownloadDialog::sendBlock(quint8 code, const char *tag, int index, int length)
 {
-    if (applicationQuitting())
+    if (EventPump::applicationQuitting())
         return false;
     const auto *block = bytesOf(imageData) + qsizetype(index) * blockSize;
     const QByteArray payload = DownloadPayload::tagged(tag, block, length);
@@ -222,7 +209,7 @@ bool DownloadDialog::sendBlock(quint8 code, const char *tag, int index, int leng
 
 bool DownloadDialog::sendEnd(quint8 code, const char *tag, quint32 value)
 {
-    if (applicationQuitting())
+    if (EventPump::applicationQuitting())
         return false;
     if (!DownloadPayload::usableTag(tag)) {
         net->sendCmd(kDownloadAddr, code, value);

@@ -48,4 +48,13 @@ Outcome waitUntil(int ms, const std::function<bool()> &done)
     }
 }
 
+bool applicationQuitting()
+{
+    // A fresh event loop refuses to run once quitting has begun.
+    constexpr int kRan = 1;
+    QEventLoop probe;
+    QTimer::singleShot(0, &probe, [&probe] { probe.exit(kRan); });
+    return probe.exec() != kRan;
+}
+
 } // namespace EventPump

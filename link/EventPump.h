@@ -16,4 +16,9 @@ enum class Outcome { Done, TimedOut, Quitting };
 // it simply waits at least `ms`.
 Outcome waitUntil(int ms, const std::function<bool()> &done = {});
 
+// True once the application has been asked to quit. A wait that ends early on
+// its own (its condition already held) cannot tell, so senders ask before
+// each frame goes out.
+bool applicationQuitting();
+
 } // namespace EventPump
