@@ -133,7 +133,7 @@ void AcquisitionEndToEnd::vanishedSensorClosesThePortAndStartReopensTheNextOne()
         w.click("pbStart");
         QTRY_VERIFY_WITH_TIMEOUT(w.packets[0x02] > 5, 20000);
         first.kill();
-        QTRY_VERIFY_WITH_TIMEOUT(!w.portOpen(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!w.portOpen(), 30000);
     }
     QVERIFY(debug.contains(QStringLiteral("Info:雷达拔出")));
 
