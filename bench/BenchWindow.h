@@ -3,6 +3,8 @@
 #include "app/MainWindow.h"
 #include "app/UserPrompts.h"
 #include "link/EventPump.h"
+
+#include <benchmark/benchmark.h>
 #include "link/QTRNet.h"
 #include "link/comSettings.h"
 
@@ -99,8 +101,10 @@ public:
             process.waitForFinished(5000);
         }
     }
-    bool start(const QStringList &args)
+    // It also ends by itself should this process die before stopping it.
+    bool start(QStringList args = {})
     {
+        args << QStringLiteral("--watch-pid") << QString::number(QCoreApplication::applicationPid());
         process.start(QStringLiteral(LIDAR_SIM_PATH), args);
         if (!process.waitForStarted(10000))
             return false;
@@ -121,3 +125,14 @@ public:
     QProcess process;
     QString port;
 };
+
+// Starts the simulator and opens the window's port on it; marks the
+// benchmark skipped when either fails.
+inline bool openOnSimulator(benchmark::State &state, BenchSim &sim, BenchWindow &bench,
+                            const QStringList &args = {})
+{
+    if (sim.start(args) && bench.open(sim.port))
+        return true;
+    state.SkipWithError("simulator or port not available");
+    return false;
+}

@@ -1,4 +1,5 @@
 #include "app/LodGraph.h"
+#include "bench/BenchMain.h"
 
 #include <QApplication>
 #include <qcustomplot.h>
@@ -119,13 +120,4 @@ BENCHMARK(refreshStep)->ArgNames({"points", "lod"})->Unit(benchmark::kMillisecon
 BENCHMARK(memoryPerPoint)->ArgNames({"points", "lod"})->Unit(benchmark::kMillisecond)->Iterations(1)
     ->ArgsProduct({{1000000, 3000000, 10000000}, {Plain, Lod}});
 
-int main(int argc, char **argv)
-{
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+LIDAR_GUI_BENCHMARK_MAIN()

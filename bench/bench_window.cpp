@@ -1,4 +1,5 @@
 #include "bench/BenchFrames.h"
+#include "bench/BenchMain.h"
 #include "bench/BenchWindow.h"
 #include "download/DownloadDialog.h"
 #include "workflow/CommandSet.h"
@@ -87,12 +88,8 @@ void endToEnd(benchmark::State &state)
     for (auto _ : state) {
         BenchSim sim;
         BenchWindow bench;
-        if (!sim.start({"--rate", QString::number(rate), "--points", QString::number(points),
-                        "--watch-pid", QString::number(QCoreApplication::applicationPid())})
-            || !bench.open(sim.port)) {
-            state.SkipWithError("simulator or port not available");
+        if (!openOnSimulator(state, sim, bench, {"--rate", QString::number(rate), "--points", QString::number(points)}))
             return;
-        }
         MainWindowProbe::net(bench.window)->sendCmd(0, CommandSet::kStart, 0);
         bench.extendCurve(1000000);
         CpuMeter meter;
@@ -136,11 +133,8 @@ void downloadTurnaround(benchmark::State &state)
         file.close();
         BenchSim sim;
         BenchWindow bench;
-        if (!sim.start({"--watch-pid", QString::number(QCoreApplication::applicationPid())})
-            || !bench.open(sim.port)) {
-            state.SkipWithError("simulator or port not available");
+        if (!openOnSimulator(state, sim, bench))
             return;
-        }
         bool failed = false;
         UserPrompts::setOpenFileChooser([&](QWidget *, const QString &, const QString &, const QString &) { return image; });
         UserPrompts::setCriticalBox([&](QWidget *, const QString &, const QString &) { failed = true; });
@@ -192,11 +186,8 @@ void idleCpu(benchmark::State &state)
     for (auto _ : state) {
         BenchSim sim;
         BenchWindow bench;
-        if (!sim.start({"--watch-pid", QString::number(QCoreApplication::applicationPid())})
-            || !bench.open(sim.port)) {
-            state.SkipWithError("simulator or port not available");
+        if (!openOnSimulator(state, sim, bench))
             return;
-        }
         EventPump::waitUntil(500);
         CpuMeter meter;
         EventPump::waitUntil(3000);
@@ -215,13 +206,4 @@ BENCHMARK(downloadTurnaround)->UseManualTime()->Iterations(1)->Unit(benchmark::k
 BENCHMARK(endToEnd)->ArgName("points")->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond)
     ->Arg(1)->Arg(10)->Arg(100)->Arg(300);
 
-int main(int argc, char **argv)
-{
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+LIDAR_GUI_BENCHMARK_MAIN()
