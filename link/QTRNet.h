@@ -1,15 +1,12 @@
 #pragma once
 
+#include "link/FrameScanner.h"
 #include "link/TRCodec.h"
 #include "link/TRData.h"
 
 #include <QByteArray>
 #include <QObject>
 
-#include <queue>
-#include <set>
-#include <utility>
-#include <vector>
 
 class QSerialPort;
 
@@ -19,9 +16,7 @@ class QSerialPort;
 class QTRNet : public QObject {
     Q_OBJECT
 public:
-    // Bytes that never form a frame are kept only up to this much; the
-    // beginning of a frame that may still complete is never dropped.
-    static constexpr int kDeadBytesKept = 64 * 1024;
+    static constexpr int kDeadBytesKept = FrameScanner::kDeadBytesKept;
 
     // Throws the text "SerialPort is NULL" when given no port.
     explicit QTRNet(QSerialPort *port);
@@ -43,39 +38,21 @@ public:
     void wait50Ms();
 
     bool isBusy() const { return busy; }
-    int bufferedBytes() const { return rxBuffer.size(); }
+    int bufferedBytes() const { return rxBuffer.bufferedBytes(); }
 
 signals:
     // Direct connections only: `pack` is valid during the call alone.
     void dataReady(TRData *pack);
 
 private:
-    enum class Candidate { Frame, Incomplete, Bad };
-
     bool writeFrame(const TRData &pack);
-    void scanPass();
-    Candidate tryFrameAt(quint64 pos, quint64 end, TRCodec &codec);
-    void dropDeadPrefix();
-    void discardFront(int count);
 
     QSerialPort *port;
     bool busy = false;
-    QByteArray rxBuffer;
+    FrameScanner rxBuffer;
     TRData packet;
-
-    // Scan bookkeeping, in absolute stream positions (bytes ever received
-    // before rxBuffer[0] is `base`). Every position below `scanned` has been
-    // judged once; a judgement only changes for a header whose frame was not
-    // complete yet, and those wait in `pending` until enough bytes are there.
-    // So a pass looks at each byte once instead of rescanning the buffer,
-    // with the same outcome as a rescan from the start.
-    using Pending = std::pair<quint64, quint64>; // (stream end it needs, position)
-    std::priority_queue<Pending, std::vector<Pending>, std::greater<Pending>> pending;
-    std::set<quint64> pendingStarts;
-    std::vector<quint64> ready; // scratch of one pass, kept to avoid reallocating
-    quint64 base = 0;
-    quint64 scanned = 0;
-    quint64 lastNeed = 0;
+    // A receiver running an event loop must not start a second pass inside
+    // the running one; its bytes wait for the next.
     bool inPass = false;
     bool grewInPass = false;
 };

@@ -1,23 +1,21 @@
 #pragma once
 
-#include "link/TRCodec.h"
+#include "link/FrameScanner.h"
 #include "link/TRData.h"
 
 #include <QByteArray>
 
 #include <vector>
 
-// Cuts the host's byte stream into checked packets. Noise is stepped over;
-// the bytes after the last frame found are kept for the next call, but never
-// more than kMaxKept of them.
+// Cuts the host's byte stream into checked packets, as the tool's own
+// endpoint does: noise is stepped over and the bytes kept are bounded.
 class FrameReader {
 public:
-    static constexpr int kMaxKept = int(TRCodec::kMaxFrame);
-
     // Appends `bytes` and returns every frame that is now complete, in order.
     std::vector<TRData> feed(const QByteArray &bytes);
-    int buffered() const { return buffer.size(); }
+    int buffered() const { return scanner.bufferedBytes(); }
 
 private:
-    QByteArray buffer;
+    FrameScanner scanner;
+    TRData packet;
 };
