@@ -1,5 +1,6 @@
 #include "app/LaunchOptions.h"
 
+#include "app/UiLanguage.h"
 #include "link/PortList.h"
 
 #include <QCommandLineParser>
@@ -9,18 +10,24 @@ namespace LaunchOptions {
 namespace {
 const QString kPort = QStringLiteral("port");
 const QString kBaud = QStringLiteral("baud");
+const QString kLang = QStringLiteral("lang");
 } // namespace
 
 void describe(QCommandLineParser &parser)
 {
     parser.setApplicationDescription(QStringLiteral(
         "Shows, records and plays back the readings of a time-of-flight lidar distance sensor.\n"
-        "With --port the sensor's port is chosen in advance (not opened): press Start to begin."));
+        "With --port the sensor's port is chosen in advance (not opened): press Start to begin.\n"
+        "Settings are kept in Trivane_QZ90.ini in the working directory; started from the\n"
+        "desktop menu, the tool runs in ~/.config/lidar-waveform/, so the file is there."));
     parser.addHelpOption();
     parser.addOption({kPort, QStringLiteral("Serial port of the sensor (system name or device path)."),
                       QStringLiteral("NAME")});
     parser.addOption({kBaud, QStringLiteral("Baud rate for --port: 230400 (default), 115200, 460800 or 921600."),
                       QStringLiteral("RATE"), QStringLiteral("230400")});
+    parser.addOption({kLang, QStringLiteral("Interface language for this run: zh_CN or en. Without it, the "
+                                            "Language setting (default zh_CN) decides."),
+                      QStringLiteral("LANG")});
 }
 
 bool asksForHelp(const QStringList &arguments)
@@ -31,6 +38,25 @@ bool asksForHelp(const QStringList &arguments)
         if (kHelp.contains(arguments.at(i)))
             return true;
     return false;
+}
+
+bool parseLanguage(const QStringList &arguments, QString &language, QString &error)
+{
+    QCommandLineParser parser;
+    describe(parser);
+    if (!parser.parse(arguments) && parser.unknownOptionNames().isEmpty()) {
+        error = parser.errorText();
+        return false;
+    }
+    if (!parser.isSet(kLang))
+        return true;
+    const QString code = parser.value(kLang);
+    if (!UiLanguage::isKnown(code)) {
+        error = QStringLiteral("Unsupported language: %1 (zh_CN or en).").arg(code);
+        return false;
+    }
+    language = code;
+    return true;
 }
 
 bool parse(const QStringList &arguments, PortChoice &choice, QString &error)

@@ -2,6 +2,7 @@
 #include "ui_MainWindow.h"
 
 #include "app/ConfigDialog.h"
+#include "app/SettingsRules.h"
 #include "download/DownloadDialog.h"
 #include "link/QTRNet.h"
 #include "link/comSettings.h"
@@ -14,7 +15,7 @@
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
     , ui(new Ui::MainWindow)
-    , iniFileName(QStringLiteral("Trivane_QZ90.ini"))
+    , iniFileName(SettingsRules::fileName())
 {
     // The icon lives in a static library, whose resources load only on request.
     Q_INIT_RESOURCE(resources);
@@ -53,7 +54,8 @@ MainWindow::MainWindow(QWidget *parent)
     connect(ui->actionDownload, &QAction::triggered, downloadDialog, &QWidget::show);
 
     loadSettings();
-    setWindowTitle(QStringLiteral("雷达数据波形工具 V1.0.0"));
+    setupLanguageMenu();
+    setWindowTitle(tr("雷达数据波形工具 V1.0.0"));
 
     net = new QTRNet(serialPort);
     connect(net, &QTRNet::dataReady, this, &MainWindow::parseLidarData);

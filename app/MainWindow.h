@@ -67,6 +67,7 @@ private:
     void addContactLabel();
     void loadSettings();
     void saveSettings();
+    void setupLanguageMenu();
     void clearCurves();
     void processMeasurement(TRData *pack);
     void showAnswer(const QString &text);
@@ -94,4 +95,5 @@ private:
     qint32 plotKey = 0;
     QTimer *refreshTimer = nullptr;
     TextThrottle measurementText {30}; // one view rewrite per refresh tick at most
+    QString languageChoice; // stored for the next start; this run may differ (--lang)
 };

@@ -41,10 +41,11 @@ bool MainWindow::openCom()
         connect(serialPort, &QSerialPort::readyRead, this, &MainWindow::readLidarData, Qt::UniqueConnection);
         return true;
     }
+    // Diagnostic lines read the same whatever the interface language.
     if (!chosen.name.isEmpty())
         qDebug().noquote() << QStringLiteral("Error:Lidar serial port(") + chosen.name + QStringLiteral(")error");
     else
-        qDebug().noquote() << QStringLiteral("Error:") + tr("串口未设置");
+        qDebug().noquote() << QStringLiteral("Error:串口未设置");
     return false;
 }
 
@@ -63,7 +64,7 @@ void MainWindow::handleLidarError(QSerialPort::SerialPortError error)
         return;
     serialPort->close();
     disconnect(serialPort, &QSerialPort::readyRead, this, &MainWindow::readLidarData);
-    qDebug().noquote() << QStringLiteral("Info:") + tr("雷达拔出");
+    qDebug().noquote() << QStringLiteral("Info:雷达拔出");
 }
 
 void MainWindow::readLidarData()

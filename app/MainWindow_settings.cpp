@@ -3,6 +3,7 @@
 
 #include "app/ConfigDialog.h"
 #include "app/SettingsRules.h"
+#include "app/UiLanguage.h"
 
 #include <QGuiApplication>
 #include <QKeySequence>
@@ -36,6 +37,8 @@ void MainWindow::loadSettings()
     startShortcut->setKey(QKeySequence(begin, QKeySequence::NativeText));
     clearShortcut->setKey(QKeySequence(clear, QKeySequence::NativeText));
 
+    languageChoice = UiLanguage::fromSettings(settings);
+
     ui->pbClear->setText(tr("清除"));
     ui->pbStart->setText(tr("开始"));
 }
@@ -50,4 +53,5 @@ void MainWindow::saveSettings()
     settings.setValue(QStringLiteral("Clear"), clearShortcut->key().toString(QKeySequence::PortableText));
     settings.setValue(QStringLiteral("PeakValue"), int(configDialog->getPeakValue()));
     settings.setValue(QStringLiteral("OriginalValue"), int(configDialog->getOriginalValue()));
+    settings.setValue(UiLanguage::kSettingsKey, languageChoice);
 }

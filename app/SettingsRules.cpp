@@ -4,6 +4,11 @@
 
 namespace SettingsRules {
 
+QString fileName()
+{
+    return QStringLiteral("Trivane_QZ90.ini");
+}
+
 QSize defaultWindowSize(const QSize &available)
 {
     const int width = qRound(qRound(available.width() * 0.25) * 3.0);

@@ -1,10 +1,14 @@
 #pragma once
 
 #include <QSize>
+#include <QString>
 #include <QVariant>
 
 // The arithmetic of the settings file, kept apart from the window.
 namespace SettingsRules {
+
+// The settings file, relative: it lies in the working directory.
+QString fileName();
 
 // Three quarters of the available area, each side rounded to the nearest
 // integer twice (after the quarter and after the times three), so 1366 gives

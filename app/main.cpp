@@ -1,5 +1,7 @@
 #include "app/LaunchOptions.h"
 #include "app/MainWindow.h"
+#include "app/SettingsRules.h"
+#include "app/UiLanguage.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -27,11 +29,15 @@ int main(int argc, char **argv)
     }
     QApplication app(argc, argv);
     LaunchOptions::PortChoice choice;
+    QString language = UiLanguage::fromFile(SettingsRules::fileName());
     QString error;
-    if (!LaunchOptions::parse(QCoreApplication::arguments(), choice, error)) {
+    if (!LaunchOptions::parse(QCoreApplication::arguments(), choice, error)
+        || !LaunchOptions::parseLanguage(QCoreApplication::arguments(), language, error)) {
         QTextStream(stderr) << error << "\nTry --help.\n";
         return 2;
     }
+    // Before the window: widgets take their texts when they are made.
+    UiLanguage::install(app, language);
     int code = 0;
     {
         MainWindow window;

@@ -140,7 +140,7 @@ void tst_MainWindowShell::menusHoldTheirEntriesInOrder()
     QCOMPARE(actionNames(child<QMenu>(window.data(), "menu")->actions()),
              (QStringList{"actionSaveCurveToPic", "actionRecordData", "actionPlaybackData", "actionEixt"}));
     QCOMPARE(actionNames(child<QMenu>(window.data(), "menu_2")->actions()),
-             (QStringList{"actionOpenCom", "actionCloseCom", "actionConfigPara"}));
+             (QStringList{"actionOpenCom", "actionCloseCom", "actionConfigPara", "menuLanguage"}));
     QCOMPARE(actionNames(child<QMenu>(window.data(), "download")->actions()), QStringList{"actionDownload"});
     QCOMPARE(actionNames(child<QMenu>(window.data(), "menuHelp")->actions()), QStringList{"actionAbout"});
 }
