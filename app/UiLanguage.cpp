@@ -51,11 +51,10 @@ bool install(QCoreApplication &app, const QString &code)
         QCoreApplication::removeTranslator(old);
         delete old;
     }
-    const QString qtFolder = QLibraryInfo::location(QLibraryInfo::TranslationsPath);
-    bool ok = load(app, QStringLiteral("qtbase_") + code, qtFolder);
+    // Qt's own texts are English at the source, as ours are Chinese.
     if (code == kEnglish)
-        ok = load(app, QStringLiteral("lidar-waveform_en"), QStringLiteral(":/i18n")) && ok;
-    return ok;
+        return load(app, QStringLiteral("lidar-waveform_en"), QStringLiteral(":/i18n"));
+    return load(app, QStringLiteral("qtbase_") + code, QLibraryInfo::location(QLibraryInfo::TranslationsPath));
 }
 
 } // namespace UiLanguage
