@@ -3,6 +3,9 @@
 
 LIDAR_PACKAGES=(build-essential cmake qtbase5-dev libqt5serialport5-dev libqcustomplot-dev
                 libbenchmark-dev clang libclang-rt-14-dev xvfb xauth)
+# The English catalogue (lupdate, lrelease and their CMake package), Qt's own
+# translations, the Chinese font, and the desktop-entry check of the install test.
+LIDAR_PACKAGES+=(qttools5-dev qttools5-dev-tools qttranslations5-l10n fonts-wqy-microhei desktop-file-utils)
 
 lidar_install_packages() {
     local missing=()
