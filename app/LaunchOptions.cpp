@@ -11,6 +11,17 @@ namespace {
 const QString kPort = QStringLiteral("port");
 const QString kBaud = QStringLiteral("baud");
 const QString kLang = QStringLiteral("lang");
+
+// Unknown options (Qt's own among them) are no error; a malformed known one is.
+bool read(QCommandLineParser &parser, const QStringList &arguments, QString &error)
+{
+    describe(parser);
+    if (!parser.parse(arguments) && parser.unknownOptionNames().isEmpty()) {
+        error = parser.errorText();
+        return false;
+    }
+    return true;
+}
 } // namespace
 
 void describe(QCommandLineParser &parser)
@@ -43,11 +54,8 @@ bool asksForHelp(const QStringList &arguments)
 bool parseLanguage(const QStringList &arguments, QString &language, QString &error)
 {
     QCommandLineParser parser;
-    describe(parser);
-    if (!parser.parse(arguments) && parser.unknownOptionNames().isEmpty()) {
-        error = parser.errorText();
+    if (!read(parser, arguments, error))
         return false;
-    }
     if (!parser.isSet(kLang))
         return true;
     const QString code = parser.value(kLang);
@@ -62,11 +70,8 @@ bool parseLanguage(const QStringList &arguments, QString &language, QString &err
 bool parse(const QStringList &arguments, PortChoice &choice, QString &error)
 {
     QCommandLineParser parser;
-    describe(parser);
-    if (!parser.parse(arguments) && parser.unknownOptionNames().isEmpty()) {
-        error = parser.errorText();
+    if (!read(parser, arguments, error))
         return false;
-    }
     if (!parser.isSet(kPort)) {
         if (parser.isSet(kBaud))
             error = QStringLiteral("--baud needs --port.");
