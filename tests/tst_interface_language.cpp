@@ -10,6 +10,7 @@
 #include <QDialog>
 #include <QDir>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSettings>
@@ -29,6 +30,7 @@ private slots:
     void chineseRunTranslatesQtsOwnDialogs();
     void englishLeavesNoChineseInTheWindowMenusAndDialogs();
     void englishBoxesAndQtDialogsCarryNoChinese();
+    void englishMenuEntriesOpenNothingChinese();
     void languageMenuStoresTheChoiceForTheNextStart();
     void unknownStoredLanguageFallsBackToChinese();
     void langOptionOverridesForOneRun_data();
@@ -103,18 +105,22 @@ QStringList chineseIn(const Texts &texts)
     return found;
 }
 
-// Runs `open`, which shows a modal box or dialog and waits for it, and gives
-// that box's texts; the box is closed as soon as it is read.
+// Runs `open` and gives the texts of every modal box or dialog it shows
+// meanwhile; each is closed as soon as it is read, so `open` returns.
 Texts textsOfModal(const std::function<void()> &open)
 {
     Texts texts;
+    int seen = 0;
     QTimer poll;
     poll.setInterval(20);
     QObject::connect(&poll, &QTimer::timeout, [&] {
         QWidget *modal = QApplication::activeModalWidget();
-        if (!modal || !texts.isEmpty())
+        if (!modal || !modal->isVisible())
             return;
-        texts = textsOf(modal);
+        const Texts box = textsOf(modal);
+        ++seen;
+        for (auto it = box.begin(); it != box.end(); ++it)
+            texts.insert(QStringLiteral("box%1:").arg(seen) + it.key(), it.value());
         if (auto *dialog = qobject_cast<QDialog *>(modal))
             dialog->reject();
         else
@@ -123,6 +129,19 @@ Texts textsOfModal(const std::function<void()> &open)
     poll.start();
     open();
     return texts;
+}
+
+// Every entry of the menu bar's menus and their submenus.
+QList<QAction *> menuEntries(const QList<QAction *> &level)
+{
+    QList<QAction *> entries;
+    for (QAction *action : level) {
+        if (action->menu())
+            entries += menuEntries(action->menu()->actions());
+        else if (!action->isSeparator())
+            entries += action;
+    }
+    return entries;
 }
 
 QString textOf(const QObject *root, const char *name)
@@ -236,6 +255,29 @@ void tst_InterfaceLanguage::englishBoxesAndQtDialogsCarryNoChinese()
     }
     QVERIFY(boxes[QStringLiteral("write error")].values().contains(QStringLiteral("Write error")));
     QVERIFY(boxes[QStringLiteral("read error")].values().contains(QStringLiteral("Cannot read the file\r\nNo permission")));
+}
+
+// Windows and dialogs made only when their entry is chosen are checked too.
+void tst_InterfaceLanguage::englishMenuEntriesOpenNothingChinese()
+{
+    useLanguage(UiLanguage::kEnglish);
+    MainWindow window;
+    window.show();
+    const QList<QAction *> entries = menuEntries(window.findChild<QMenuBar *>()->actions());
+    QVERIFY(entries.size() >= 11);
+    Texts texts = textsOfModal([&] {
+        for (QAction *entry : entries)
+            if (entry->isEnabled())
+                entry->trigger();
+    });
+    for (QWidget *top : QApplication::topLevelWidgets()) {
+        const Texts shown = top->isVisible() ? textsOf(top) : Texts();
+        for (auto it = shown.begin(); it != shown.end(); ++it)
+            texts.insert(it.key(), it.value());
+    }
+    QVERIFY(texts.size() > 50);
+    const QStringList left = chineseIn(texts);
+    QVERIFY2(left.isEmpty(), qPrintable(left.join(QLatin1Char('\n'))));
 }
 
 void tst_InterfaceLanguage::languageMenuStoresTheChoiceForTheNextStart()
