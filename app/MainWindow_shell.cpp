@@ -50,6 +50,11 @@ void MainWindow::addContactLabel()
     contactLabel->setText(QStringLiteral("Website: https://lidar-waveform.example.org;   "
                                          "Tel: +1 555 0100;   "
                                          "Email: support@lidar-waveform.example.org"));
+    // The text is long: on a narrow screen it must give way (cut at the right,
+    // whole in the tool tip) rather than set the window's minimum width. Any
+    // explicit minimum overrides the label's own, which is the whole text.
+    contactLabel->setMinimumWidth(1);
+    contactLabel->setToolTip(contactLabel->text());
     ui->statusBar->addPermanentWidget(contactLabel, 0);
 }
 

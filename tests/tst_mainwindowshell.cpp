@@ -11,6 +11,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QShortcut>
 #include <QSignalSpy>
 #include <QStatusBar>
@@ -40,6 +41,7 @@ private slots:
     void menuEntriesOnlyShowTheDialogs();
     void exitClosesTheWindow();
     void contactLabelSitsInTheStatusBar();
+    void windowOpensAtThreeQuartersOfASmallScreen();
     void aboutBoxListsSevenItems();
 
 private:
@@ -244,6 +246,23 @@ void tst_MainWindowShell::contactLabelSitsInTheStatusBar()
     QCOMPARE(label->frameStyle(), int(QFrame::NoFrame | QFrame::Sunken));
     const QRegularExpression format(QStringLiteral("^Website: \\S+;   Tel: [^;]+;   Email: \\S+@\\S+$"));
     QVERIFY2(format.match(label->text()).hasMatch(), qPrintable(label->text()));
+}
+
+// The offscreen platform's one screen is 800 x 600. Nothing in the window,
+// the status bar's contact text included, may force it wider or taller.
+void tst_MainWindowShell::windowOpensAtThreeQuartersOfASmallScreen()
+{
+    if (QGuiApplication::platformName() != QLatin1String("offscreen"))
+        QSKIP("needs the offscreen platform's 800 x 600 screen");
+    window.reset();
+    QFile::remove(QStringLiteral("Trivane_QZ90.ini"));
+    window.reset(new MainWindow);
+    QCOMPARE(window->screen()->availableGeometry().size(), QSize(800, 600));
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.data()));
+    QCOMPARE(window->size(), QSize(600, 450));
+    QVERIFY(window->minimumSizeHint().width() <= 600);
+    QVERIFY(window->minimumSizeHint().height() <= 450);
 }
 
 void tst_MainWindowShell::aboutBoxListsSevenItems()
