@@ -12,9 +12,11 @@
 #include <QShortcut>
 
 namespace {
+// The screen the window will open on. Not yet shown, it has no screen of its
+// own; this is the choice QWidget::screen() makes then, which Qt 5.12 lacks.
 QSize availableScreenSize(const QWidget *window)
 {
-    const QScreen *screen = window->screen();
+    const QScreen *screen = QGuiApplication::screenAt(window->geometry().center());
     if (!screen)
         screen = QGuiApplication::primaryScreen();
     return screen ? screen->availableGeometry().size() : window->size();
@@ -23,10 +25,11 @@ QSize availableScreenSize(const QWidget *window)
 
 void MainWindow::loadSettings()
 {
-    const QSize defaultSize = SettingsRules::defaultWindowSize(availableScreenSize(this));
+    const QSize available = availableScreenSize(this);
+    const QSize defaultSize = SettingsRules::defaultWindowSize(available);
     QSettings settings(iniFileName, QSettings::IniFormat);
 
-    resize(SettingsRules::storedSize(settings.value(QStringLiteral("WindowSize"), defaultSize), defaultSize));
+    resize(SettingsRules::storedSize(settings.value(QStringLiteral("WindowSize"), defaultSize), defaultSize, available));
     configDialog->setPeakValue(SettingsRules::storedU16(settings.value(QStringLiteral("PeakValue"), 2300)));
     configDialog->setOriginalValue(SettingsRules::storedU16(settings.value(QStringLiteral("OriginalValue"), 10)));
     configDialog->showValues();

@@ -21,10 +21,11 @@ quint16 storedU16(const QVariant &value)
     return quint16(value.toInt());
 }
 
-QSize storedSize(const QVariant &value, const QSize &fallback)
+QSize storedSize(const QVariant &value, const QSize &fallback, const QSize &available)
 {
     const QSize size = value.toSize();
-    return (size.isValid() && !size.isEmpty()) ? size : fallback;
+    const bool usable = !size.isEmpty() && size.width() <= available.width() && size.height() <= available.height();
+    return usable ? size : fallback;
 }
 
 } // namespace SettingsRules

@@ -19,7 +19,9 @@ QSize defaultWindowSize(const QSize &available);
 // no integer gives 0.
 quint16 storedU16(const QVariant &value);
 
-// A stored size, or `fallback` when the text is no usable size.
-QSize storedSize(const QVariant &value, const QSize &fallback);
+// A stored size, or `fallback` when the text is no usable size: not a size,
+// a side of zero or less, or a side longer than the `available` screen area
+// (a window bigger than its screen cannot be seen or moved whole).
+QSize storedSize(const QVariant &value, const QSize &fallback, const QSize &available);
 
 } // namespace SettingsRules

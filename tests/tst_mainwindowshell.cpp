@@ -257,7 +257,7 @@ void tst_MainWindowShell::windowOpensAtThreeQuartersOfASmallScreen()
     window.reset();
     QFile::remove(QStringLiteral("Trivane_QZ90.ini"));
     window.reset(new MainWindow);
-    QCOMPARE(window->screen()->availableGeometry().size(), QSize(800, 600));
+    QCOMPARE(QGuiApplication::primaryScreen()->availableGeometry().size(), QSize(800, 600));
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.data()));
     QCOMPARE(window->size(), QSize(600, 450));

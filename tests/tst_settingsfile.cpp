@@ -28,10 +28,13 @@ private slots:
     void defaultSizeRoundsTwice();
     void storedIntegersWrapTo16Bits_data();
     void storedIntegersWrapTo16Bits();
+    void storedSizeMustBeUsableOnTheScreen_data();
+    void storedSizeMustBeUsableOnTheScreen();
     void firstRunUsesDefaultsAndWritesAllKeys();
     void storedValuesRoundTrip();
     void startKeyComesFromTheFile();
     void unappliedClampedValueIsWrittenBackUnclamped();
+    void unusableSizeFallsBackToTheDefault_data();
     void unusableSizeFallsBackToTheDefault();
     void configSpinBoxesAndStoredValuesAreSeparate();
 
@@ -44,6 +47,8 @@ private:
 namespace {
 QSpinBox *spin(ConfigDialog *d, const char *name) { return d->findChild<QSpinBox *>(QLatin1String(name)); }
 QPushButton *button(QWidget *w, const char *name) { return w->findChild<QPushButton *>(QLatin1String(name)); }
+// The test platform has a single screen.
+QSize availableArea() { return QGuiApplication::primaryScreen()->availableGeometry().size(); }
 } // namespace
 
 void tst_SettingsFile::init()
@@ -100,13 +105,38 @@ void tst_SettingsFile::storedIntegersWrapTo16Bits()
     QTEST(int(SettingsRules::storedU16(stored)), "expected");
 }
 
+void tst_SettingsFile::storedSizeMustBeUsableOnTheScreen_data()
+{
+    QTest::addColumn<QVariant>("stored");
+    QTest::addColumn<bool>("usable");
+    QTest::newRow("ordinary") << QVariant(QSize(640, 480)) << true;
+    QTest::newRow("the whole available area") << QVariant(QSize(1920, 1040)) << true;
+    QTest::newRow("one pixel wider than the area") << QVariant(QSize(1921, 480)) << false;
+    QTest::newRow("one pixel taller than the area") << QVariant(QSize(640, 1041)) << false;
+    QTest::newRow("far larger") << QVariant(QSize(40000, 40000)) << false;
+    QTest::newRow("nothing") << QVariant(QSize(0, 0)) << false;
+    QTest::newRow("no height") << QVariant(QSize(640, 0)) << false;
+    QTest::newRow("no width") << QVariant(QSize(0, 480)) << false;
+    QTest::newRow("negative") << QVariant(QSize(-640, 480)) << false;
+    QTest::newRow("text") << QVariant(QStringLiteral("garbage")) << false;
+    QTest::newRow("missing") << QVariant() << false;
+}
+
+void tst_SettingsFile::storedSizeMustBeUsableOnTheScreen()
+{
+    QFETCH(QVariant, stored);
+    QFETCH(bool, usable);
+    const QSize fallback(1440, 780);
+    const QSize result = SettingsRules::storedSize(stored, fallback, QSize(1920, 1040));
+    QCOMPARE(result, usable ? stored.toSize() : fallback);
+}
+
 void tst_SettingsFile::firstRunUsesDefaultsAndWritesAllKeys()
 {
     QSize sizeAtExit;
     {
         MainWindow w;
-        const QSize available = w.screen()->availableGeometry().size();
-        QCOMPARE(w.size(), SettingsRules::defaultWindowSize(available));
+        QCOMPARE(w.size(), SettingsRules::defaultWindowSize(availableArea()));
         QCOMPARE(MainWindowProbe::startKey(w), QKeySequence(Qt::Key_Space));
         QCOMPARE(MainWindowProbe::clearKey(w), QKeySequence(Qt::Key_F3));
         QCOMPARE(MainWindowProbe::savedFilePath(w), QStringLiteral("."));
@@ -179,11 +209,26 @@ void tst_SettingsFile::unappliedClampedValueIsWrittenBackUnclamped()
     QCOMPARE(ini.value("OriginalValue").toInt(), 20000);
 }
 
+void tst_SettingsFile::unusableSizeFallsBackToTheDefault_data()
+{
+    QTest::addColumn<QVariant>("stored");
+    QTest::newRow("text") << QVariant(QStringLiteral("garbage"));
+    QTest::newRow("larger than the screen") << QVariant(QSize(40000, 40000));
+    QTest::newRow("nothing") << QVariant(QSize(0, 0));
+    QTest::newRow("no height") << QVariant(QSize(640, 0));
+}
+
+// The default replaces the stored value for good: it is what goes back.
 void tst_SettingsFile::unusableSizeFallsBackToTheDefault()
 {
-    writeIni({{"WindowSize", "garbage"}});
-    MainWindow w;
-    QCOMPARE(w.size(), SettingsRules::defaultWindowSize(w.screen()->availableGeometry().size()));
+    QFETCH(QVariant, stored);
+    writeIni({{"WindowSize", stored}});
+    const QSize expected = SettingsRules::defaultWindowSize(availableArea());
+    {
+        MainWindow w;
+        QCOMPARE(w.size(), expected);
+    }
+    QCOMPARE(QSettings(iniPath(), QSettings::IniFormat).value("WindowSize").toSize(), expected);
 }
 
 void tst_SettingsFile::configSpinBoxesAndStoredValuesAreSeparate()
