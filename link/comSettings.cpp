@@ -8,6 +8,9 @@ comSettings::comSettings(QWidget *parent)
     , ui(new Ui::comSettings)
 {
     ui->setupUi(this);
+    // Port names are case-sensitive and one can begin another ("ttyS1",
+    // "ttyS10"): a typed name must stay exactly as typed, never completed.
+    ui->LidarCom->setCompleter(nullptr);
     on_refresh_clicked();
 }
 

@@ -23,6 +23,8 @@ private slots:
     void formCarriesItsNamesAndTexts();
     void applyStoresTheChoiceHidesAndSignals();
     void applyTakesATypedPortName();
+    void typedNameIsStoredExactlyAsTyped_data();
+    void typedNameIsStoredExactlyAsTyped();
     void applyWithNoPortStoresAnEmptyName();
     void presetSelectsAndStoresWithoutSignalling();
     void presetRefusesAnEmptyNameOrUnofferedRate();
@@ -148,6 +150,39 @@ void tst_PortDialog::applyTakesATypedPortName()
     QTest::keyClicks(ports->lineEdit(), QStringLiteral("/dev/pts/42 "));
     dialog.findChild<QPushButton *>(QStringLiteral("apply"))->click();
     QCOMPARE(dialog.settings.name, QStringLiteral("/dev/pts/42"));
+}
+
+void tst_PortDialog::typedNameIsStoredExactlyAsTyped_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("pressEnter");
+    QTest::newRow("prefix of a listed name") << "ttyS1" << false;
+    QTest::newRow("prefix of a listed name, then Enter") << "ttyS1" << true;
+    QTest::newRow("listed name in other case") << "TTYS10" << false;
+    QTest::newRow("listed name in other case, then Enter") << "TTYS10" << true;
+    QTest::newRow("prefix in other case") << "TTYUSB" << false;
+}
+
+// Port names are case-sensitive and one may be the start of another: nothing
+// may complete or correct what the user typed.
+void tst_PortDialog::typedNameIsStoredExactlyAsTyped()
+{
+    QFETCH(QString, typed);
+    QFETCH(bool, pressEnter);
+    usePorts({{"ttyS10", 0}, {"ttyUSB0", 0x10C4}, {"ttyS11", 0}});
+    comSettings dialog;
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QComboBox *ports = box(dialog, "LidarCom");
+    ports->setFocus();
+    ports->lineEdit()->selectAll();
+    QTest::keyClicks(ports->lineEdit(), typed);
+    if (pressEnter)
+        QTest::keyClick(ports->lineEdit(), Qt::Key_Return);
+    QCOMPARE(ports->currentText(), typed);
+    dialog.findChild<QPushButton *>(QStringLiteral("apply"))->click();
+    QCOMPARE(dialog.settings.name, typed);
+    QCOMPARE(items(ports), (QStringList{"ttyUSB0", "ttyS10", "ttyS11"}));
 }
 
 void tst_PortDialog::applyWithNoPortStoresAnEmptyName()
