@@ -47,8 +47,10 @@ start_sim() {
     return 1
 }
 
-lidar_install_packages || exit 1
-lidar_build build || exit 1
+lidar_install_packages "${LIDAR_RUN_PACKAGES[@]}" || exit 1
+# Only the tool and the simulator: the tests and benchmarks are ./test.sh's.
+lidar_configure build -DLIDAR_BENCH=OFF || exit 1
+lidar_compile build lidar-waveform lidar-sim || exit 1
 
 if [ "$use_sim" = 0 ] || bridge_present; then
     exec build/lidar-waveform "${tool_args[@]}"

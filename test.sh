@@ -6,8 +6,8 @@ LIDAR_ROOT=$(cd "$(dirname "$0")" && pwd)
 cd "$LIDAR_ROOT"
 . scripts/setup.sh
 
-lidar_install_packages || exit 1
-lidar_build build || exit 1
+lidar_install_packages "${LIDAR_RUN_PACKAGES[@]}" "${LIDAR_TEST_PACKAGES[@]}" || exit 1
+lidar_build build -DLIDAR_BENCH=ON || exit 1
 
 export QT_QPA_PLATFORM=offscreen
 status=0

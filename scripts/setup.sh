@@ -1,16 +1,21 @@
 # Sourced by run.sh and test.sh: installs what the build needs, then builds.
 # Kept idempotent: a second run installs nothing and rebuilds incrementally.
 
-LIDAR_PACKAGES=(build-essential cmake qtbase5-dev libqt5serialport5-dev libqcustomplot-dev
-                libbenchmark-dev clang libclang-rt-14-dev xvfb xauth)
-# The English catalogue (lupdate, lrelease and their CMake package), Qt's own
-# translations, the Chinese font, and the desktop-entry check of the install test.
-LIDAR_PACKAGES+=(qttools5-dev qttools5-dev-tools qttranslations5-l10n fonts-wqy-microhei desktop-file-utils)
+# What building and running the tool and the simulator needs: the English
+# catalogue (lupdate, lrelease and their CMake package), Qt's own
+# translations, and the font that draws the window's Chinese texts, which
+# show as empty boxes without one.
+LIDAR_RUN_PACKAGES=(build-essential cmake qtbase5-dev libqt5serialport5-dev libqcustomplot-dev
+                    qttools5-dev qttools5-dev-tools qttranslations5-l10n fonts-wqy-microhei)
+# What the tests, benchmarks, sanitizer and fuzzing runs add (and the
+# desktop-entry check of the install test).
+LIDAR_TEST_PACKAGES=(libbenchmark-dev clang libclang-rt-14-dev xvfb xauth desktop-file-utils)
 
+# lidar_install_packages PACKAGE...: installs those of them that are missing.
 lidar_install_packages() {
     local missing=()
     local p
-    for p in "${LIDAR_PACKAGES[@]}"; do
+    for p in "$@"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
     done
     [ ${#missing[@]} -eq 0 ] && return 0
@@ -24,10 +29,27 @@ lidar_install_packages() {
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" || return 1
 }
 
-# lidar_build DIR [cmake options...]
-lidar_build() {
+# lidar_configure DIR [cmake options...]
+lidar_configure() {
     local dir=$1
     shift
-    cmake -S "$LIDAR_ROOT" -B "$dir" "$@" >/dev/null || return 1
-    cmake --build "$dir" -j "$(nproc)" || return 1
+    cmake -S "$LIDAR_ROOT" -B "$dir" "$@" >/dev/null
+}
+
+# lidar_compile DIR [TARGET...]: builds the targets, or everything when none
+# is given. Prints what gets compiled and what fails, not the lines that only
+# say a target is up to date.
+lidar_compile() {
+    local dir=$1
+    shift
+    local targets=()
+    [ $# -gt 0 ] && targets=(--target "$@")
+    cmake --build "$dir" -j "$(nproc)" "${targets[@]}" 2>&1 |
+        grep -v -E '^(\[ *[0-9]+%\] )?(Built target|Automatic MOC|Scanning dependencies|Consolidate compiler)'
+    return "${PIPESTATUS[0]}"
+}
+
+# lidar_build DIR [cmake options...]: configures DIR and builds everything.
+lidar_build() {
+    lidar_configure "$@" && lidar_compile "$1"
 }
