@@ -1,3 +1,4 @@
+#include "app/ChineseFontCheck.h"
 #include "app/LaunchOptions.h"
 #include "app/MainWindow.h"
 #include "app/SettingsRules.h"
@@ -38,6 +39,9 @@ int main(int argc, char **argv)
     }
     // Before the window: widgets take their texts when they are made.
     UiLanguage::install(app, language);
+    const QString fontNotice = ChineseFontCheck::notice(ChineseFontCheck::installedFamilies());
+    if (!fontNotice.isEmpty())
+        QTextStream(stderr) << fontNotice << '\n';
     int code = 0;
     {
         MainWindow window;

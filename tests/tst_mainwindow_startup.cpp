@@ -1,9 +1,11 @@
+#include "app/ChineseFontCheck.h"
 #include "app/MainWindow.h"
 #include "download/DownloadDialog.h"
 #include "link/QTRNet.h"
 #include "link/comSettings.h"
 
 #include <QDir>
+#include <QProcess>
 #include <QSerialPort>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -24,6 +26,8 @@ private slots:
     void initTestCase();
     void constructionBuildsAndWiresEverything();
     void endpointDiesWithThePort();
+    void missingChineseFontIsReportedWithThePackageTheSetupInstalls();
+    void toolStartingWithoutAChineseFontSaysSoOnce();
 
 private:
     QTemporaryDir workDir;
@@ -75,6 +79,47 @@ void tst_MainWindowStartup::endpointDiesWithThePort()
     w->close();
     delete w;
     QVERIFY(net.isNull());
+}
+
+void tst_MainWindowStartup::missingChineseFontIsReportedWithThePackageTheSetupInstalls()
+{
+    const QString notice = ChineseFontCheck::notice({});
+    QVERIFY(notice.contains(QLatin1String(ChineseFontCheck::kFontPackage)));
+    QVERIFY(!notice.contains(QLatin1Char('\n')));
+    QCOMPARE(ChineseFontCheck::notice({QStringLiteral("WenQuanYi Micro Hei")}), QString());
+
+    QFile setup(QStringLiteral(LIDAR_SOURCE_DIR "/scripts/setup.sh"));
+    QVERIFY(setup.open(QIODevice::ReadOnly));
+    const QRegularExpression listed(
+        QStringLiteral("\\b%1\\b").arg(QRegularExpression::escape(QLatin1String(ChineseFontCheck::kFontPackage))));
+    QVERIFY(listed.match(QString::fromUtf8(setup.readAll())).hasMatch());
+}
+
+// The tool itself, on a machine whose font configuration knows no font.
+void tst_MainWindowStartup::toolStartingWithoutAChineseFontSaysSoOnce()
+{
+    QTemporaryDir fonts;
+    QFile config(fonts.filePath(QStringLiteral("fonts.conf")));
+    QVERIFY(config.open(QIODevice::WriteOnly));
+    config.write("<?xml version=\"1.0\"?>\n<fontconfig><cachedir>" + QFile::encodeName(fonts.path())
+                 + "</cachedir></fontconfig>\n");
+    config.close();
+
+    QProcess tool;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("FONTCONFIG_FILE"), config.fileName());
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    tool.setProcessEnvironment(env);
+    tool.setWorkingDirectory(workDir.path());
+    tool.start(QStringLiteral(LIDAR_TOOL_PATH), QStringList());
+    QVERIFY(tool.waitForStarted(10000));
+    const QByteArray package(ChineseFontCheck::kFontPackage);
+    QByteArray errors;
+    QTRY_VERIFY_WITH_TIMEOUT((errors += tool.readAllStandardError()).contains(package), 60000);
+    tool.terminate();
+    QVERIFY(tool.waitForFinished(10000));
+    errors += tool.readAllStandardError();
+    QCOMPARE(errors.count(package), 1);
 }
 
 QTEST_MAIN(tst_MainWindowStartup)
