@@ -2,6 +2,13 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="zh_CN">
 <context>
+    <name>ChineseFontCheck</name>
+    <message>
+        <source>没有安装含简体中文字形的字体，界面中的中文将显示为方框。请安装软件包 %1。</source>
+        <translation>No installed font has Simplified Chinese glyphs: the window&apos;s Chinese texts will show as empty boxes. Install the package %1.</translation>
+    </message>
+</context>
+<context>
     <name>ConfigDialog</name>
     <message>
         <source>参数配置</source>
