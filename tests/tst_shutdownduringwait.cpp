@@ -58,7 +58,9 @@ void tst_ShutdownDuringWait::closingTheWindowDuringAWaitEndsTheLoopAndSavesSetti
     const QSize sizeAtExit = window->size();
     delete window;
     QSettings ini(dir.filePath(QStringLiteral("Trivane_QZ90.ini")), QSettings::IniFormat);
-    QCOMPARE(ini.allKeys().size(), 6);
+    // The settings were written whole: every key the window keeps is there.
+    for (const char *key : {"WindowSize", "SavedFilePath", "Begin", "Clear", "PeakValue", "OriginalValue"})
+        QVERIFY2(ini.contains(QLatin1String(key)), key);
     QCOMPARE(ini.value(QStringLiteral("WindowSize")).toSize(), sizeAtExit);
     QDir::setCurrent(QDir::tempPath());
 }
