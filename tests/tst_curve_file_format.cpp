@@ -187,10 +187,7 @@ void tst_CurveFileFormat::playbackTakesInAtMostTheBoundedCurvesAndValues()
     const CurveFile::Curves before{{42}};
     CurveFile::Curves curves = before;
 
-    QByteArray values;
-    values.reserve(2 * CurveFile::kMaxPoints + 8);
-    for (int i = 0; i < CurveFile::kMaxPoints - 1; ++i)
-        values += "1,";
+    QByteArray values = QByteArray("1,").repeated(CurveFile::kMaxPoints - 1);
     QVERIFY(CurveFile::parseCurves(values + "\n2,", &curves));
     QCOMPARE(curves.size(), 2);
     QCOMPARE(curves[0].size() + curves[1].size(), CurveFile::kMaxPoints);
@@ -200,9 +197,7 @@ void tst_CurveFileFormat::playbackTakesInAtMostTheBoundedCurvesAndValues()
     QCOMPARE(curves, before);
     values = {};
 
-    QByteArray lines("\n\n");
-    for (int i = 0; i < CurveFile::kMaxCurves; ++i)
-        lines += "x,\n\r\n";
+    const QByteArray lines = "\n\n" + QByteArray("x,\n\r\n").repeated(CurveFile::kMaxCurves);
     QVERIFY(CurveFile::parseCurves(lines, &curves));
     QCOMPARE(curves.size(), CurveFile::kMaxCurves);
     curves = before;
