@@ -1,5 +1,6 @@
 #include "app/LodGraph.h"
 #include "bench/BenchMain.h"
+#include "files/PlotCurves.h"
 
 #include <QApplication>
 #include <qcustomplot.h>
@@ -52,15 +53,9 @@ void appendTen(QCPGraph *graph, CurveSource &source)
     }
 }
 
-void refreshStep(benchmark::State &state)
+// Fills `graph` with `points` points at once, then times the refresh steps.
+void timeRefreshSteps(benchmark::State &state, QCustomPlot &plot, QCPGraph *graph, int points)
 {
-    const int points = int(state.range(0));
-    const int kind = int(state.range(1));
-    QCustomPlot plot;
-    plot.resize(541, 760);
-    plot.show();
-    QCPGraph *graph = makeGraph(plot, kind);
-    makeGraph(plot, kind)->setPen(QPen(QColor(Qt::red)));
     CurveSource source;
     QVector<double> keys, values;
     keys.reserve(points);
@@ -79,6 +74,33 @@ void refreshStep(benchmark::State &state)
         plot.xAxis->setRange(0, source.key + 20);
         plot.replot(QCustomPlot::rpImmediateRefresh);
     }
+}
+
+void refreshStep(benchmark::State &state)
+{
+    const int points = int(state.range(0));
+    const int kind = int(state.range(1));
+    QCustomPlot plot;
+    plot.resize(541, 760);
+    plot.show();
+    QCPGraph *graph = makeGraph(plot, kind);
+    makeGraph(plot, kind)->setPen(QPen(QColor(Qt::red)));
+    timeRefreshSteps(state, plot, graph, points);
+}
+
+// The same step on the live curve that a playback leaves: the file's graphs
+// (its pens, antialiasing on) replace the live ones, Clear empties them, and
+// acquisition refills graph 0.
+void refreshStepAfterPlayback(benchmark::State &state)
+{
+    QCustomPlot plot;
+    plot.resize(541, 760);
+    plot.show();
+    PlotCurves::show(&plot, "1500,1510,1490,\n1400,1405,\n");
+    for (int i = 0; i < plot.graphCount(); ++i)
+        plot.graph(i)->data()->clear();
+    plot.replot(QCustomPlot::rpImmediateRefresh);
+    timeRefreshSteps(state, plot, plot.graph(0), int(state.range(0)));
 }
 
 std::size_t heapInUse()
@@ -117,6 +139,8 @@ void memoryPerPoint(benchmark::State &state)
 
 BENCHMARK(refreshStep)->ArgNames({"points", "lod"})->Unit(benchmark::kMillisecond)
     ->ArgsProduct({{10000, 100000, 1000000, 3000000, 10000000}, {Plain, Lod}});
+BENCHMARK(refreshStepAfterPlayback)->ArgNames({"points"})->Unit(benchmark::kMillisecond)
+    ->Arg(1000000)->Arg(10000000);
 BENCHMARK(memoryPerPoint)->ArgNames({"points", "lod"})->Unit(benchmark::kMillisecond)->Iterations(1)
     ->ArgsProduct({{1000000, 3000000, 10000000}, {Plain, Lod}});
 

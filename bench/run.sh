@@ -16,7 +16,7 @@ export QT_QPA_PLATFORM=offscreen
 status=0
 # One run per family: the CSV report needs the same counters on every row.
 families="bench_receive:decodeThroughput bench_receive:garbagePile bench_plot:refreshStep
-          bench_plot:memoryPerPoint bench_window:measurementLogic bench_window:measurementWindow
+          bench_plot:refreshStepAfterPlayback bench_plot:memoryPerPoint bench_window:measurementLogic bench_window:measurementWindow
           bench_window:waitCpu bench_window:idleCpu bench_window:downloadTurnaround bench_window:endToEnd"
 for f in $families; do
     b=${f%%:*} family=${f#*:}
@@ -42,6 +42,9 @@ function line(what, value, unit, target, ratio) {
         v = col("ns_per_byte") * 1e9; split(name, parts, "pile:"); arg = parts[2] + 0
         if (arg == 0) empty = v; if (arg >= fullArg) { fullArg = arg; full = v }
         line(name, v, "ns/B", "", 0)
+    } else if (name ~ /^refreshStepAfterPlayback/) {
+        v = col("cpu_time")
+        line(name, v, "ms cpu", name ~ /points:1000000$/ ? "<= 10" : "<= 15", name ~ /points:1000000$/ ? v / 10 : v / 15)
     } else if (name ~ /^refreshStep/) {
         v = col("cpu_time"); step[name] = v
         line(name, v, "ms cpu", name ~ /points:1000000\/lod:1/ ? "<= 10" : name ~ /points:10000000\/lod:1/ ? "<= 15" : "", \

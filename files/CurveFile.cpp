@@ -1,7 +1,11 @@
 #include "files/CurveFile.h"
 
+#include "files/CurveTextReader.h"
+
 #include <QFile>
 #include <QFileInfo>
+
+#include <utility>
 
 namespace CurveFile {
 
@@ -22,6 +26,14 @@ QString rememberedPath(const QString &chosen, const QString &extension)
     return QString(chosen).remove(extension, Qt::CaseSensitive);
 }
 
+QString withDefaultSuffix(const QString &chosen, const QString &extension)
+{
+    if (!QFileInfo(chosen).suffix().isEmpty())
+        return chosen;
+    // "run." already has the dot.
+    return chosen.endsWith(QLatin1Char('.')) ? chosen + extension.mid(1) : chosen + extension;
+}
+
 Qt::GlobalColor playbackColour(int curve)
 {
     // Qt's global colour table ends with transparent at 19; going past it
@@ -30,6 +42,12 @@ Qt::GlobalColor playbackColour(int curve)
         return Qt::GlobalColor(kFirstPlaybackColour + curve);
     const int step = (curve - kFirstRepeatedCurve) % kVisiblePlaybackColours;
     return Qt::GlobalColor(kFirstPlaybackColour + step);
+}
+
+bool mayWriteInPlace(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.isFile() && info.isWritable() && !QFileInfo(info.absolutePath()).isWritable();
 }
 
 bool readWhole(const QString &path, QByteArray *bytes)
@@ -56,6 +74,23 @@ bool readWhole(const QString &path, QByteArray *bytes)
         whole.append(chunk.constData(), int(got));
     }
     *bytes = whole;
+    return true;
+}
+
+bool parseCurves(const QByteArray &text, Curves *curves)
+{
+    Curves read;
+    CurveTextReader reader(text);
+    QVector<double> values;
+    int pointsLeft = kMaxPoints;
+    while (reader.nextCurve(&values, pointsLeft)) {
+        if (read.size() == kMaxCurves || values.size() > pointsLeft)
+            return false;
+        pointsLeft -= values.size();
+        // Moved, not shared: the reader's next clear would copy a shared line.
+        read.append(std::move(values));
+    }
+    *curves = read;
     return true;
 }
 

@@ -3,19 +3,26 @@
 #include <QByteArray>
 #include <QVector>
 
-// Walks curve-file text line by line. Blank lines (a lone CR included) make
-// no curve; within a line, parts between commas that are empty or do not
-// convert like QString::toDouble are skipped.
+#include <climits>
+
+// Walks curve-file text line by line. Carriage returns are dropped wherever
+// they stand, so blank lines (a lone CR included) make no curve; within a
+// line, parts between commas that are empty or do not convert like
+// QString::toDouble are skipped.
 class CurveTextReader {
 public:
     explicit CurveTextReader(const QByteArray &text);
 
     // The values of the next non-blank line; false when no line is left.
-    bool nextCurve(QVector<double> *values);
+    // Reading stops at `limit` + 1 values, so that a caller bounding what it
+    // takes in sees the line is too long without having held all of it.
+    bool nextCurve(QVector<double> *values, int limit = INT_MAX - 1);
 
 private:
-    static void parseLine(const char *begin, const char *end, QVector<double> *values);
+    static void parseLine(const char *begin, const char *end, QVector<double> *values, int limit);
+    static bool parsePart(const char *begin, const char *end, double *value);
 
     QByteArray text;
+    QByteArray lineWithoutCr;
     int pos = 0;
 };

@@ -13,20 +13,22 @@ const QString kPictureExtension = QStringLiteral(".png");
 
 void MainWindow::saveCurveToPic()
 {
-    const QString name = UserPrompts::getSaveFileName(this, QStringLiteral("save"), savedFilePath,
-                                                      QStringLiteral("png(*.png)"));
-    if (name.isEmpty())
+    const QString chosen = UserPrompts::getSaveFileName(this, QStringLiteral("save"), savedFilePath,
+                                                        QStringLiteral("png(*.png)"));
+    if (chosen.isEmpty())
         return;
+    const QString name = CurveFile::withDefaultSuffix(chosen, kPictureExtension);
     plot->savePng(name, 0, 0, 1.0, -1);
     savedFilePath = CurveFile::rememberedPath(name, kPictureExtension);
 }
 
 void MainWindow::saveCurveData()
 {
-    const QString name = UserPrompts::getSaveFileName(this, QStringLiteral("save"), savedFilePath,
-                                                      QStringLiteral("cur(*.cur)"));
-    if (name.isEmpty())
+    const QString chosen = UserPrompts::getSaveFileName(this, QStringLiteral("save"), savedFilePath,
+                                                        QStringLiteral("cur(*.cur)"));
+    if (chosen.isEmpty())
         return;
+    const QString name = CurveFile::withDefaultSuffix(chosen, kCurveExtension);
     if (!PlotCurves::save(*plot, name))
         UserPrompts::critical(this, tr("写入错误"), tr("无法写入文件\r\n无权限"));
     savedFilePath = CurveFile::rememberedPath(name, kCurveExtension);
@@ -39,9 +41,7 @@ void MainWindow::loadCurve()
     if (name.isEmpty())
         return;
     QByteArray text;
-    if (CurveFile::readWhole(name, &text))
-        PlotCurves::show(plot, text);
-    else
+    if (!CurveFile::readWhole(name, &text) || !PlotCurves::show(plot, text))
         UserPrompts::critical(this, tr("读入错误"), tr("无法读文件\r\n无权限"));
     savedFilePath = CurveFile::rememberedPath(name, kCurveExtension);
 }

@@ -1,7 +1,7 @@
 #include "files/PlotCurves.h"
 
+#include "app/LodGraph.h"
 #include "files/CurveFile.h"
-#include "files/CurveTextReader.h"
 #include "files/CurveTextWriter.h"
 
 #include <QSaveFile>
@@ -20,9 +20,11 @@ void writeGraph(const QCPGraph &graph, CurveTextWriter *writer)
     writer->endCurve();
 }
 
+// A LodGraph like the live ones: graph 0 becomes the live graph after the
+// next Start or Clear, and must stay cheap however long it grows then.
 QCPGraph *addPlaybackGraph(QCustomPlot *plot, int curve, const QVector<double> &values)
 {
-    QCPGraph *graph = plot->addGraph();
+    QCPGraph *graph = new LodGraph(plot->xAxis, plot->yAxis);
     graph->setPen(QPen(QColor(CurveFile::playbackColour(curve))));
     graph->setBrush(QBrush(Qt::NoBrush));
     QVector<QCPGraphData> points;
@@ -37,6 +39,9 @@ QCPGraph *addPlaybackGraph(QCustomPlot *plot, int curve, const QVector<double> &
 bool save(const QCustomPlot &plot, const QString &path)
 {
     QSaveFile file(path);
+    // In place only where the atomic way cannot work; a failure then leaves
+    // the file cut short, which beats not recording at all.
+    file.setDirectWriteFallback(CurveFile::mayWriteInPlace(path));
     if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
         return false;
     CurveTextWriter writer(&file);
@@ -49,21 +54,22 @@ bool save(const QCustomPlot &plot, const QString &path)
     return file.commit();
 }
 
-void show(QCustomPlot *plot, const QByteArray &text)
+bool show(QCustomPlot *plot, const QByteArray &text)
 {
+    CurveFile::Curves curves;
+    if (!CurveFile::parseCurves(text, &curves))
+        return false;
     plot->clearGraphs();
-    CurveTextReader reader(text);
-    QVector<double> values;
-    int lastCount = 0;
-    while (reader.nextCurve(&values)) {
-        addPlaybackGraph(plot, plot->graphCount(), values);
-        lastCount = values.size();
+    for (int k = 0; k < curves.size(); ++k) {
+        addPlaybackGraph(plot, k, curves.at(k));
+        curves[k] = {};
     }
     if (plot->graphCount() > 0) {
         plot->graph(0)->rescaleValueAxis(false);
-        plot->xAxis->setRange(0, lastCount + kKeyMargin);
+        plot->xAxis->setRange(0, plot->graph(plot->graphCount() - 1)->dataCount() + kKeyMargin);
     }
     plot->replot();
+    return true;
 }
 
 } // namespace PlotCurves

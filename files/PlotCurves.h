@@ -14,6 +14,8 @@ bool save(const QCustomPlot &plot, const QString &path);
 
 // Replaces all graphs by the curves of `text`, keyed 0, 1, 2, ... With no
 // curve in the text the plot is left without graphs and its axes as they are.
-void show(QCustomPlot *plot, const QByteArray &text);
+// False, with the plot untouched, when the text holds more than playback
+// takes in (CurveFile::parseCurves).
+bool show(QCustomPlot *plot, const QByteArray &text);
 
 } // namespace PlotCurves

@@ -26,14 +26,13 @@ QTemporaryDir *dir = nullptr;
 
 using Curves = QVector<QVector<double>>;
 
-// Lines split at LF, a line's trailing CRs dropped, blank lines skipped;
-// parts split at commas, those that are no number skipped.
+// Lines split at LF, every CR dropped, blank lines skipped; parts split at
+// commas, those that are no number skipped.
 Curves plainReading(const QByteArray &text)
 {
     Curves curves;
     for (QByteArray line : text.split('\n')) {
-        while (line.endsWith('\r'))
-            line.chop(1);
+        line.replace("\r", "");
         if (line.isEmpty())
             continue;
         QVector<double> values;
@@ -83,12 +82,19 @@ bool sameCurves(const Curves &a, const Curves &b)
     return true;
 }
 
-Curves playBack(const QString &path)
+bool withinBounds(const Curves &curves)
+{
+    int values = 0;
+    for (const auto &c : curves)
+        values += c.size();
+    return curves.size() <= CurveFile::kMaxCurves && values <= CurveFile::kMaxPoints;
+}
+
+bool playBack(const QString &path)
 {
     QByteArray text;
     check(CurveFile::readWhole(path, &text));
-    PlotCurves::show(plot, text);
-    return plotted();
+    return PlotCurves::show(plot, text);
 }
 
 } // namespace
@@ -109,8 +115,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     check(file.open(QIODevice::WriteOnly) && file.write(input) == input.size());
     file.close();
 
-    const Curves loaded = playBack(path);
-    check(sameCurves(loaded, plainReading(input)));
+    // Past the bounds the file is refused and the plot stays as it was.
+    const Curves read = plainReading(input);
+    const Curves before = plotted();
+    const bool shown = playBack(path);
+    check(shown == withinBounds(read));
+    if (!shown) {
+        check(sameCurves(plotted(), before));
+        return 0;
+    }
+    const Curves loaded = plotted();
+    check(sameCurves(loaded, read));
 
     // A curve without points is not restored, so compare only the others.
     const QString recorded = dir->filePath(QStringLiteral("recorded.cur"));
@@ -119,6 +134,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     for (const auto &c : loaded)
         if (!c.isEmpty())
             expected.append(c);
-    check(sameCurves(playBack(recorded), expected));
+    check(playBack(recorded));
+    check(sameCurves(plotted(), expected));
     return 0;
 }

@@ -5,6 +5,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cstring>
+
 using Curves = QVector<QVector<double>>;
 Q_DECLARE_METATYPE(Curves)
 
@@ -19,10 +21,15 @@ Curves readAll(const QByteArray &text)
     return curves;
 }
 
-// Accepts only the first `limit` bytes, then reports failures, as a full disk does.
+// Accepts only the first `limit` bytes, as a full disk does: past them a
+// write either fails or takes only what still fits (a short write).
 class LimitedDevice : public QIODevice {
 public:
-    explicit LimitedDevice(qint64 limit) : limit(limit) { open(QIODevice::WriteOnly); }
+    enum Overflow { Fails, TakesWhatFits };
+    explicit LimitedDevice(qint64 limit, Overflow overflow = Fails) : limit(limit), overflow(overflow)
+    {
+        open(QIODevice::WriteOnly);
+    }
     QVector<qint64> writes;
     QByteArray written;
 
@@ -31,14 +38,18 @@ protected:
     qint64 writeData(const char *data, qint64 len) override
     {
         writes.append(len);
-        if (written.size() + len > limit)
-            return -1;
+        if (written.size() + len > limit) {
+            if (overflow == Fails)
+                return -1;
+            len = limit - written.size();
+        }
         written.append(data, int(len));
         return len;
     }
 
 private:
     qint64 limit;
+    Overflow overflow;
 };
 } // namespace
 
@@ -47,9 +58,14 @@ class tst_CurveFileFormat : public QObject {
 private slots:
     void valuesAreFormattedLikeArgWhateverTheLocale_data();
     void valuesAreFormattedLikeArgWhateverTheLocale();
-    void writerStreamsInBoundedPiecesAndReportsAShortWrite();
+    void writerStreamsInBoundedPiecesAndReportsAFailedOrShortWrite();
     void readerTurnsLinesIntoCurves_data();
     void readerTurnsLinesIntoCurves();
+    void integersReadLikeQStringToDouble_data();
+    void integersReadLikeQStringToDouble();
+    void playbackTakesInAtMostTheBoundedCurvesAndValues();
+    void savedNameGetsTheExtensionOnlyWithoutASuffix_data();
+    void savedNameGetsTheExtensionOnlyWithoutASuffix();
     void rememberedPathDropsEveryExtensionOccurrence_data();
     void rememberedPathDropsEveryExtensionOccurrence();
     void playbackColoursCycleThroughVisibleColours_data();
@@ -89,7 +105,7 @@ void tst_CurveFileFormat::valuesAreFormattedLikeArgWhateverTheLocale()
     QCOMPARE(formatted, viaArg);
 }
 
-void tst_CurveFileFormat::writerStreamsInBoundedPiecesAndReportsAShortWrite()
+void tst_CurveFileFormat::writerStreamsInBoundedPiecesAndReportsAFailedOrShortWrite()
 {
     const int count = 20000;
     LimitedDevice roomy(1 << 30);
@@ -103,12 +119,14 @@ void tst_CurveFileFormat::writerStreamsInBoundedPiecesAndReportsAShortWrite()
         QVERIFY2(piece <= CurveTextWriter::kChunkChars + 16, qPrintable(QString::number(piece)));
     QCOMPARE(readAll(roomy.written).value(0).size(), count);
 
-    LimitedDevice full(10000);
-    CurveTextWriter failing(&full);
-    for (int i = 0; i < count; ++i)
-        failing.addValue(i);
-    failing.endCurve();
-    QVERIFY(!failing.finish());
+    for (LimitedDevice::Overflow overflow : {LimitedDevice::Fails, LimitedDevice::TakesWhatFits}) {
+        LimitedDevice full(10000, overflow);
+        CurveTextWriter failing(&full);
+        for (int i = 0; i < count; ++i)
+            failing.addValue(i);
+        failing.endCurve();
+        QVERIFY2(!failing.finish(), overflow == LimitedDevice::Fails ? "failed write" : "short write");
+    }
 }
 
 void tst_CurveFileFormat::readerTurnsLinesIntoCurves_data()
@@ -119,6 +137,8 @@ void tst_CurveFileFormat::readerTurnsLinesIntoCurves_data()
     QTest::newRow("empty curve shifts later ones down")
         << QByteArray("1,2,\n\n3,\n") << Curves{{1, 2}, {3}};
     QTest::newRow("CR LF line ends") << QByteArray("1,2,\r\n\r\n3,\r\n") << Curves{{1, 2}, {3}};
+    QTest::newRow("CRs anywhere in a line are dropped")
+        << QByteArray("1,2\r3,\r4\r,\r\n\r\r\n5") << Curves{{1, 23, 4}, {5}};
     QTest::newRow("no final line end, no trailing comma") << QByteArray("4,5") << Curves{{4, 5}};
     QTest::newRow("exponent forms") << QByteArray("1.23457e+06,1e-05,-2.5E3,\n")
                                     << Curves{{1234570, 0.00001, -2500}};
@@ -136,6 +156,75 @@ void tst_CurveFileFormat::readerTurnsLinesIntoCurves()
     QFETCH(QByteArray, text);
     QFETCH(Curves, curves);
     QCOMPARE(readAll(text), curves);
+}
+
+void tst_CurveFileFormat::integersReadLikeQStringToDouble_data()
+{
+    QTest::addColumn<QByteArray>("part");
+    for (const char *part : {"0", "-0", "007", "-1523", "123456789012345", "-999999999999999",
+                             "1234567890123456", "9007199254740993", "-", "--1", "+5", "1-", "12a", "1 2"})
+        QTest::newRow(part) << QByteArray(part);
+}
+
+// Plain integers take a quicker road than other numbers; it must end in the
+// same value, bit for bit (the sign of zero included), or in the same refusal.
+void tst_CurveFileFormat::integersReadLikeQStringToDouble()
+{
+    QFETCH(QByteArray, part);
+    bool ok = false;
+    const double expected = QString::fromLatin1(part).toDouble(&ok);
+    const Curves curves = readAll(part + ',');
+    QCOMPARE(curves.size(), 1);
+    QCOMPARE(curves[0].size(), ok ? 1 : 0);
+    if (ok)
+        QVERIFY(std::memcmp(&curves[0][0], &expected, sizeof expected) == 0);
+}
+
+// The bounds hold for the whole file: the values of all lines together,
+// blank lines making no curve.
+void tst_CurveFileFormat::playbackTakesInAtMostTheBoundedCurvesAndValues()
+{
+    const CurveFile::Curves before{{42}};
+    CurveFile::Curves curves = before;
+
+    QByteArray values = QByteArray("1,").repeated(CurveFile::kMaxPoints - 1);
+    QVERIFY(CurveFile::parseCurves(values + "\n2,", &curves));
+    QCOMPARE(curves.size(), 2);
+    QCOMPARE(curves[0].size() + curves[1].size(), CurveFile::kMaxPoints);
+    QCOMPARE(curves[1], QVector<double>{2});
+    curves = before;
+    QVERIFY(!CurveFile::parseCurves(values + "\n2,3,", &curves));
+    QCOMPARE(curves, before);
+    values = {};
+
+    const QByteArray lines = "\n\n" + QByteArray("x,\n\r\n").repeated(CurveFile::kMaxCurves);
+    QVERIFY(CurveFile::parseCurves(lines, &curves));
+    QCOMPARE(curves.size(), CurveFile::kMaxCurves);
+    curves = before;
+    QVERIFY(!CurveFile::parseCurves(lines + "5", &curves));
+    QCOMPARE(curves, before);
+}
+
+void tst_CurveFileFormat::savedNameGetsTheExtensionOnlyWithoutASuffix_data()
+{
+    QTest::addColumn<QString>("chosen");
+    QTest::addColumn<QString>("extension");
+    QTest::addColumn<QString>("saved");
+    QTest::newRow("no suffix") << "/d/run1" << ".cur" << "/d/run1.cur";
+    QTest::newRow("own suffix kept") << "/d/run1.cur" << ".cur" << "/d/run1.cur";
+    QTest::newRow("other suffix kept") << "/d/run1.txt" << ".cur" << "/d/run1.txt";
+    QTest::newRow("suffix case kept") << "/d/run1.CUR" << ".cur" << "/d/run1.CUR";
+    QTest::newRow("dot in a folder only") << "/d/old.cur/run1" << ".cur" << "/d/old.cur/run1.cur";
+    QTest::newRow("trailing dot") << "/d/run1." << ".cur" << "/d/run1.cur";
+    QTest::newRow("picture") << "shot" << ".png" << "shot.png";
+    QTest::newRow("picture with suffix") << "shot.jpg" << ".png" << "shot.jpg";
+}
+
+void tst_CurveFileFormat::savedNameGetsTheExtensionOnlyWithoutASuffix()
+{
+    QFETCH(QString, chosen);
+    QFETCH(QString, extension);
+    QTEST(CurveFile::withDefaultSuffix(chosen, extension), "saved");
 }
 
 void tst_CurveFileFormat::rememberedPathDropsEveryExtensionOccurrence_data()

@@ -1,5 +1,7 @@
 #include "app/MainWindow.h"
+#include "app/LodGraph.h"
 #include "app/UserPrompts.h"
+#include "files/CurveFile.h"
 #include "tests/support/FileSizeLimit.h"
 
 #include <QImageReader>
@@ -19,6 +21,7 @@ struct MainWindowProbe {
     static void playBack(MainWindow &w) { w.loadCurve(); }
     static void exportPicture(MainWindow &w) { w.saveCurveToPic(); }
     static void setCurveIndex(MainWindow &w, int index) { w.curveIndex = index; }
+    static void clear(MainWindow &w) { w.on_pbClear_clicked(); }
     // One measurement frame's ten plot values, drawn at the next refresh.
     static void refreshWithFrame(MainWindow &w, int mean)
     {
@@ -73,16 +76,18 @@ private slots:
     void recordedCurvesPlayBackRenumbered();
     void playbackReplacesCurvesAndScalesToTheFile();
     void fileWithoutCurvesLeavesAnEmptyPlotAndTheAxes();
-    void savedNameIsUsedAsGivenAndRememberedWithoutExtension_data();
-    void savedNameIsUsedAsGivenAndRememberedWithoutExtension();
+    void savedNameGetsTheExtensionOnlyWithoutASuffix_data();
+    void savedNameGetsTheExtensionOnlyWithoutASuffix();
     void unopenableSaveShowsWriteErrorAndRemembersPath_data();
     void unopenableSaveShowsWriteErrorAndRemembersPath();
     void fullDiskShowsWriteErrorAndKeepsThePreviousFile();
     void unreadableFileShowsReadErrorAndLeavesThePlot_data();
     void unreadableFileShowsReadErrorAndLeavesThePlot();
+    void fileAtTheSizeBoundPlaysBack();
     void pictureHasTheWidgetSizeAndIsPng_data();
     void pictureHasTheWidgetSizeAndIsPng();
     void cancelledChooserChangesNothing();
+    void liveCurveAfterPlaybackIsStillALodGraph();
     void liveViewKeepsDrawingAfterPlaybackOfFewerCurves_data();
     void liveViewKeepsDrawingAfterPlaybackOfFewerCurves();
 
@@ -232,26 +237,30 @@ void tst_CurveFilePlayback::fileWithoutCurvesLeavesAnEmptyPlotAndTheAxes()
     QCOMPARE(plot->yAxis->range(), QCPRange(-4, 44));
 }
 
-void tst_CurveFilePlayback::savedNameIsUsedAsGivenAndRememberedWithoutExtension_data()
+void tst_CurveFilePlayback::savedNameGetsTheExtensionOnlyWithoutASuffix_data()
 {
     QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("saved");
     QTest::addColumn<QString>("remembered");
-    QTest::newRow("no extension") << "plain" << "plain";
-    QTest::newRow(".cur in a folder name") << "old.cur/take.cur" << "old/take";
+    QTest::newRow("no suffix") << "plain" << "plain.cur" << "plain";
+    QTest::newRow(".cur in a folder name") << "old.cur/take.cur" << "old.cur/take.cur" << "old/take";
+    QTest::newRow("another suffix") << "take.txt" << "take.txt" << "take.txt";
 }
 
-void tst_CurveFilePlayback::savedNameIsUsedAsGivenAndRememberedWithoutExtension()
+void tst_CurveFilePlayback::savedNameGetsTheExtensionOnlyWithoutASuffix()
 {
     QFETCH(QString, name);
+    QFETCH(QString, saved);
     QFETCH(QString, remembered);
     QVERIFY(QDir(dir.path()).mkpath("old.cur"));
     fillLiveCurves();
     answer = path(name);
     Probe::record(*window);
     QVERIFY(boxes.isEmpty());
-    QVERIFY(QFileInfo(answer).isFile());
-    QCOMPARE(Probe::savedFilePath(*window), QString(path(name)).remove(".cur"));
-    QVERIFY(Probe::savedFilePath(*window).endsWith(remembered));
+    QVERIFY(QFileInfo(path(saved)).isFile());
+    if (saved != name)
+        QVERIFY(!QFileInfo::exists(path(name)));
+    QCOMPARE(Probe::savedFilePath(*window), path(remembered));
 }
 
 void tst_CurveFilePlayback::unopenableSaveShowsWriteErrorAndRemembersPath_data()
@@ -298,6 +307,8 @@ void tst_CurveFilePlayback::unreadableFileShowsReadErrorAndLeavesThePlot_data()
     QTest::newRow("fifo") << "fifo.cur";
     QTest::newRow("device") << "/dev/zero";
     QTest::newRow("oversized") << "oversized.cur";
+    QTest::newRow("one value too many") << "values.cur";
+    QTest::newRow("one curve too many") << "curves.cur";
 }
 
 void tst_CurveFilePlayback::unreadableFileShowsReadErrorAndLeavesThePlot()
@@ -309,7 +320,11 @@ void tst_CurveFilePlayback::unreadableFileShowsReadErrorAndLeavesThePlot()
     else if (kind == "fifo.cur")
         QCOMPARE(::mkfifo(QFile::encodeName(file).constData(), 0600), 0);
     else if (kind == "oversized.cur")
-        QVERIFY(writeFile(file, "") && QFile::resize(file, qint64(256) * 1024 * 1024 + 1));
+        QVERIFY(writeFile(file, "") && QFile::resize(file, CurveFile::kMaxReadSize + 1));
+    else if (kind == "values.cur")
+        QVERIFY(writeFile(file, QByteArray("1,").repeated(CurveFile::kMaxPoints + 1)));
+    else if (kind == "curves.cur")
+        QVERIFY(writeFile(file, QByteArray("x\n").repeated(CurveFile::kMaxCurves + 1)));
     fillLiveCurves();
     answer = file;
     Probe::playBack(*window);
@@ -320,17 +335,34 @@ void tst_CurveFilePlayback::unreadableFileShowsReadErrorAndLeavesThePlot()
     QCOMPARE(Probe::savedFilePath(*window), QString(file).remove(".cur"));
 }
 
+// At the size bound a file is still read and drawn, here a sparse one: one
+// line of zero bytes, a curve without a point.
+void tst_CurveFilePlayback::fileAtTheSizeBoundPlaysBack()
+{
+    const QString file = path("bound.cur");
+    QVERIFY(writeFile(file, "") && QFile::resize(file, CurveFile::kMaxReadSize));
+    answer = file;
+    Probe::playBack(*window);
+    QVERIFY(boxes.isEmpty());
+    QCustomPlot *plot = Probe::plot(*window);
+    QCOMPARE(plot->graphCount(), 1);
+    QCOMPARE(plot->graph(0)->dataCount(), 0);
+}
+
 void tst_CurveFilePlayback::pictureHasTheWidgetSizeAndIsPng_data()
 {
     QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("saved");
     QTest::addColumn<QString>("remembered");
-    QTest::newRow("with extension") << "shot.png" << "shot";
-    QTest::newRow("without extension") << "shot" << "shot";
+    QTest::newRow("with extension") << "shot.png" << "shot.png" << "shot";
+    QTest::newRow("without extension") << "shot" << "shot.png" << "shot";
+    QTest::newRow("another suffix") << "shot.v2" << "shot.v2" << "shot.v2";
 }
 
 void tst_CurveFilePlayback::pictureHasTheWidgetSizeAndIsPng()
 {
     QFETCH(QString, name);
+    QFETCH(QString, saved);
     QFETCH(QString, remembered);
     window->resize(700, 500);
     window->show();
@@ -339,7 +371,7 @@ void tst_CurveFilePlayback::pictureHasTheWidgetSizeAndIsPng()
     answer = path(name);
     Probe::exportPicture(*window);
     QCOMPARE(chooserCalls, QStringList{"save|.|png(*.png)"});
-    QImageReader reader(answer);
+    QImageReader reader(path(saved));
     QCOMPARE(reader.format(), QByteArray("png"));
     const QSize size = Probe::plot(*window)->size();
     QVERIFY(size.width() > 0 && size.height() > 0);
@@ -364,6 +396,21 @@ void tst_CurveFilePlayback::cancelledChooserChangesNothing()
     QCOMPARE(plot->graphCount(), 2);
     QCOMPARE(values(plot->graph(0)).size(), 4);
     QCOMPARE(values(plot->graph(1)).size(), 2);
+}
+
+// Played-back graphs are the cheap kind too, so the live curve that grows in
+// graph 0 after a Clear keeps its refresh cost.
+void tst_CurveFilePlayback::liveCurveAfterPlaybackIsStillALodGraph()
+{
+    playBackText("1,2,\n3,\n");
+    QCustomPlot *plot = Probe::plot(*window);
+    QCOMPARE(plot->graphCount(), 2);
+    QVERIFY(qobject_cast<LodGraph *>(plot->graph(0)));
+    QVERIFY(qobject_cast<LodGraph *>(plot->graph(1)));
+    Probe::clear(*window);
+    Probe::refreshWithFrame(*window, 777);
+    QVERIFY(qobject_cast<LodGraph *>(plot->graph(0)));
+    QCOMPARE(values(plot->graph(0)), QVector<double>(10, 777));
 }
 
 void tst_CurveFilePlayback::liveViewKeepsDrawingAfterPlaybackOfFewerCurves_data()

@@ -122,7 +122,7 @@ void tst_DeviceTexts::calibrationAnswerTakesBvdFromTheLastByte()
              kCaliHead + ",k=-5\npileup_1=6,pileup_2=7,pileup_3=-8\n" + bvdLine);
     const QStringList expectedLog{
         QString("size:%1").arg(length), "ck=1,xtalk_cal=2,MP_cal=3,cg_cal=4,offset_cal=-10",
-        "reftof=300,xtalk_peak=4294967295", "masum=123456 k=-5 pileup_1=6 pileup_2=7 pileup_3=-8"};
+        "reftof=300,xtalk_peak=-1", "masum=123456 k=-5 pileup_1=6 pileup_2=7 pileup_3=-8"};
     QCOMPARE(answer->debugLines, expectedLog);
 }
 
@@ -144,6 +144,8 @@ void tst_DeviceTexts::calibrationResultShowsEightValuesWhateverRet()
     QVERIFY(answer);
     QCOMPARE(answer->viewText, kCaliHead);
     QCOMPARE(answer->debugLines.value(0), QString("ret:%1").arg(ret));
+    // The view shows xtalk_peak unsigned, the diagnostic line signed.
+    QCOMPARE(answer->debugLines.value(2), QStringLiteral("reftof=300,xtalk_peak=-1"));
     QCOMPARE(answer->debugLines.value(3), QStringLiteral("masum=123456"));
 }
 

@@ -12,6 +12,7 @@
 #include <csignal>
 #include <sys/mount.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 struct MainWindowProbe {
     static ConfigDialog *config(MainWindow &w) { return w.configDialog; }
@@ -70,6 +71,39 @@ private:
     bool mounted = false;
 };
 
+// Root passes every permission check, so where the test runs as root the
+// enclosed code runs as the unprivileged user "nobody" (real and effective
+// ids, as access() looks at the real one). The saved ids stay root, which
+// lets the destructor switch back.
+class AsUnprivilegedUser {
+public:
+    static constexpr uid_t kNobody = 65534;
+
+    AsUnprivilegedUser()
+    {
+        if (::geteuid() != 0)
+            return;
+        if (::setresgid(kNobody, kNobody, 0) != 0)
+            return;
+        switched = ::setresuid(kNobody, kNobody, 0) == 0;
+        if (!switched)
+            ::setresgid(0, 0, 0);
+    }
+    ~AsUnprivilegedUser()
+    {
+        if (switched && ::setresuid(0, 0, 0) == 0)
+            ::setresgid(0, 0, 0);
+    }
+    AsUnprivilegedUser(const AsUnprivilegedUser &) = delete;
+    AsUnprivilegedUser &operator=(const AsUnprivilegedUser &) = delete;
+
+    static bool needed() { return ::geteuid() == 0; }
+    bool isSwitched() const { return switched; }
+
+private:
+    bool switched = false;
+};
+
 } // namespace
 
 class tst_FaultsFiles : public QObject {
@@ -82,6 +116,8 @@ private slots:
     void fullDiskLeavesThePreviousSettingsFileWhole_data();
     void fullDiskLeavesThePreviousSettingsFileWhole();
     void curveFileOnAFullFileSystemKeepsThePreviousFile();
+    void curveFileInALockedFolderIsWrittenInPlaceOnlyIfWritable_data();
+    void curveFileInALockedFolderIsWrittenInPlaceOnlyIfWritable();
 };
 
 void tst_FaultsFiles::cleanup()
@@ -195,6 +231,61 @@ void tst_FaultsFiles::curveFileOnAFullFileSystemKeepsThePreviousFile()
 
     QCOMPARE(boxes, QStringList{QStringLiteral("写入错误|无法写入文件\r\n无权限")});
     QCOMPARE(contents(file), QByteArray("1,2,3,\n"));
+    QCOMPARE(entries(folder), QStringList{"run.cur"});
+}
+
+void tst_FaultsFiles::curveFileInALockedFolderIsWrittenInPlaceOnlyIfWritable_data()
+{
+    QTest::addColumn<bool>("fileWritable");
+    QTest::newRow("writable file: recorded in place") << true;
+    QTest::newRow("read-only file: write error, file kept") << false;
+}
+
+// A folder that takes no new file holds an earlier recording. The atomic
+// save cannot make its temporary file there; a file the user may write is
+// then written in place, one the user may not write is left alone.
+void tst_FaultsFiles::curveFileInALockedFolderIsWrittenInPlaceOnlyIfWritable()
+{
+    QFETCH(bool, fileWritable);
+    QTemporaryDir dir;
+    QVERIFY(QDir::setCurrent(dir.path()));
+    const QString folder = dir.filePath("locked");
+    QVERIFY(QDir().mkpath(folder));
+    const QString file = QDir(folder).filePath("run.cur");
+    QVERIFY(writeFile(file, "1,2,3,\n"));
+    const QFile::Permissions readable = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther;
+    const QFile::Permissions enter = QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther;
+    QVERIFY(QFile::setPermissions(file, readable | (fileWritable ? QFile::WriteOwner : QFile::Permissions())));
+    if (AsUnprivilegedUser::needed()) {
+        // Root keeps the folders; the file becomes the unprivileged user's.
+        QVERIFY(QFile::setPermissions(dir.path(), readable | enter | QFile::WriteOwner));
+        QCOMPARE(::chown(QFile::encodeName(file).constData(), AsUnprivilegedUser::kNobody,
+                         AsUnprivilegedUser::kNobody), 0);
+    } else {
+        QVERIFY(QFile::setPermissions(folder, readable | enter));
+    }
+
+    MainWindow window;
+    QStringList boxes;
+    UserPrompts::setSaveFileChooser([&](QWidget *, const QString &, const QString &, const QString &) { return file; });
+    UserPrompts::setCriticalBox([&](QWidget *, const QString &title, const QString &text) { boxes << title + '|' + text; });
+    Probe::plot(window)->graph(0)->addData(0, 7);
+    Probe::plot(window)->graph(0)->addData(1, 8);
+    {
+        AsUnprivilegedUser user;
+        if (AsUnprivilegedUser::needed() && !user.isSwitched())
+            QSKIP("switching to an unprivileged user needs privileges this run does not have");
+        Probe::record(window);
+    }
+    QFile::setPermissions(folder, readable | enter | QFile::WriteOwner);
+
+    if (fileWritable) {
+        QCOMPARE(boxes, QStringList());
+        QCOMPARE(contents(file), QByteArray("7,8,\n\n"));
+    } else {
+        QCOMPARE(boxes, QStringList{QStringLiteral("写入错误|无法写入文件\r\n无权限")});
+        QCOMPARE(contents(file), QByteArray("1,2,3,\n"));
+    }
     QCOMPARE(entries(folder), QStringList{"run.cur"});
 }
 

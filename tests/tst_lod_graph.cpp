@@ -1,5 +1,7 @@
 #include "app/LodGraph.h"
 #include "app/LodGraphData.h"
+#include "files/CurveFile.h"
+#include "files/PlotCurves.h"
 
 #include <QtTest>
 #include <qcustomplot.h>
@@ -81,6 +83,7 @@ private slots:
     void valueRangeEqualsFullScan();
     void drawingMatchesPlainGraph_data();
     void drawingMatchesPlainGraph();
+    void playbackGraphsDrawLikePlainGraphsWithTheirPens();
     void pointStoreGrowsByAnEighthNotDoubling();
 };
 
@@ -112,6 +115,21 @@ void tst_LodGraph::valueRangeEqualsFullScan_data()
         g->setData(fresh);
     };
     const Edit insertInside = [](QCPGraph *g) { g->addData(100.5, 9e5); };
+    // Same size and the same last point: only the first or the middle
+    // point tells that the data under the summary is not what it was.
+    const auto replaceKeepingLast = [](int changed, double value) {
+        return Edit([changed, value](QCPGraph *g) {
+            QVector<double> keys, values;
+            for (auto it = g->data()->constBegin(); it != g->data()->constEnd(); ++it) {
+                keys << it->key;
+                values << it->value;
+            }
+            const int at = changed < 0 ? int(values.size()) / 2 : changed;
+            for (int i = qMax(0, at - 70); i <= at; ++i)
+                values[i] = value;
+            g->setData(keys, values, true);
+        });
+    };
 
     QTest::newRow("empty") << QVector<Edit>{};
     QTest::newRow("appends in batches") << QVector<Edit>{grow, growMore, spike, growMore};
@@ -120,6 +138,10 @@ void tst_LodGraph::valueRangeEqualsFullScan_data()
     QTest::newRow("replaced by same-size data") << QVector<Edit>{grow, replaceSameSize, growMore};
     QTest::newRow("container swapped") << QVector<Edit>{grow, newContainer};
     QTest::newRow("point inserted inside") << QVector<Edit>{grow, insertInside, growMore};
+    QTest::newRow("replaced, new first values, same last point")
+        << QVector<Edit>{grow, replaceKeepingLast(0, -5e5)};
+    QTest::newRow("replaced, new middle values, same last point")
+        << QVector<Edit>{grow, replaceKeepingLast(-1, 5e5)};
 }
 
 // After every edit, the whole range and ranges over key windows (ragged
@@ -189,6 +211,43 @@ void tst_LodGraph::drawingMatchesPlainGraph()
     const QImage expected = pair.plain.toPixmap(541, 760).toImage();
     const QImage actual = pair.lod.toPixmap(541, 760).toImage();
     QCOMPARE(actual.size(), expected.size());
+    int differing = 0;
+    for (int y = 0; y < expected.height(); ++y)
+        for (int x = 0; x < expected.width(); ++x)
+            differing += expected.pixel(x, y) != actual.pixel(x, y);
+    QCOMPARE(differing, 0);
+}
+
+// Played-back curves are LodGraphs drawn with the playback pens (colours,
+// antialiasing left on): the picture must be that of plain graphs.
+void tst_LodGraph::playbackGraphsDrawLikePlainGraphsWithTheirPens()
+{
+    QCustomPlot plain;
+    QCustomPlot played;
+    QCPGraph *walk = plain.addGraph();
+    appendWalk(walk, 300000, 12);
+    QByteArray text;
+    for (int curve = 0; curve < 3; ++curve) {
+        QCPGraph *graph = curve == 0 ? walk : plain.addGraph();
+        // Values the file holds exactly, so that both plots get the same data.
+        for (int i = 0; curve > 0 && i < 5000 * curve; ++i)
+            graph->addData(i, std::round(std::sin(i * 0.003 * curve) * 800) + 1000);
+        graph->setPen(QPen(QColor(CurveFile::playbackColour(curve))));
+        graph->setBrush(QBrush(Qt::NoBrush));
+        for (auto it = graph->data()->constBegin(); it != graph->data()->constEnd(); ++it)
+            text += CurveFile::formatValue(it->value).toLatin1() + ',';
+        text += '\n';
+    }
+    QVERIFY(PlotCurves::show(&played, text));
+    QCOMPARE(played.graphCount(), 3);
+    for (int curve = 0; curve < 3; ++curve)
+        QVERIFY(qobject_cast<LodGraph *>(played.graph(curve)));
+    plain.graph(0)->rescaleValueAxis(false);
+    plain.xAxis->setRange(played.xAxis->range());
+    QCOMPARE(plain.yAxis->range(), played.yAxis->range());
+
+    const QImage expected = plain.toPixmap(541, 760).toImage();
+    const QImage actual = played.toPixmap(541, 760).toImage();
     int differing = 0;
     for (int y = 0; y < expected.height(); ++y)
         for (int x = 0; x < expected.width(); ++x)

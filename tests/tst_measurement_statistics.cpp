@@ -76,6 +76,7 @@ private slots:
     void pointCountComesFromThePayloadLength();
     void shortPayloadIsRefusedWithoutChangingState();
     void measurementTextHasEightLinesInOrder();
+    void peakAbove16BitsIsShownWhole();
 };
 
 void tst_MeasurementStatistics::frameStatisticsFollowTheIntegerMean_data()
@@ -181,6 +182,9 @@ void tst_MeasurementStatistics::rateFollowsTimestampsAndAveragesThreeFrames_data
                                           << QVector<int>{2, 2} << QVector<int>{0, 1};
     QTest::newRow("rate keeps its low 16 bits")
         << QVector<int>{100} << QVector<quint32>{1000} << QVector<int>{100000 & 0xFFFF} << QVector<int>{34464 / 3};
+    QTest::newRow("three-frame sum keeps its low 16 bits")
+        << QVector<int>{30, 30, 30} << QVector<quint32>{1000, 2000, 3000} << QVector<int>{30000, 30000, 30000}
+        << QVector<int>{10000, 20000, (90000 & 0xFFFF) / 3};
 }
 
 void tst_MeasurementStatistics::rateFollowsTimestampsAndAveragesThreeFrames()
@@ -191,9 +195,10 @@ void tst_MeasurementStatistics::rateFollowsTimestampsAndAveragesThreeFrames()
     QFETCH(QVector<int>, shownRates);
     MeasurementProcessor proc;
     for (int i = 0; i < points.size(); ++i) {
-        feed(proc, distances(QVector<int>(points[i], 5)), timestamps[i]);
+        const FrameOutcome out = feed(proc, distances(QVector<int>(points[i], 5)), timestamps[i]);
         QCOMPARE(int(lastRate(proc)), rates[i]);
-        QCOMPARE(int(proc.frameRate), shownRates[i]);
+        QCOMPARE(lineOf(WorkflowTexts::measurementText(out.info, proc.frameRate), "frame rate"),
+                 QString("frame rate:%1").arg(shownRates[i]));
     }
 }
 
@@ -250,6 +255,13 @@ void tst_MeasurementStatistics::measurementTextHasEightLinesInOrder()
     QCOMPARE(WorkflowTexts::measurementText(info, 65535),
              QStringLiteral("distance:-12\nconfidence:255\nstandarddeviation:0.5\ndistance_average:-12\n"
                             "frame rate:65535\npeak:4294967295\nnoise:65535\nreftof:-32768"));
+}
+
+void tst_MeasurementStatistics::peakAbove16BitsIsShownWhole()
+{
+    MeasurementProcessor proc;
+    const FrameOutcome out = feed(proc, {{500, 0, 10000}, {510, 0, 70000}});
+    QCOMPARE(lineOf(WorkflowTexts::measurementText(out.info, proc.frameRate), "peak"), QString("peak:70000"));
 }
 
 QTEST_GUILESS_MAIN(tst_MeasurementStatistics)

@@ -25,7 +25,9 @@ QStringList calibrationDebugLines(const CaliParam &p)
                 .arg(uint(p.MP_cal))
                 .arg(uint(p.cg_cal))
                 .arg(p.offset_cal),
-            QStringLiteral("reftof=%1,xtalk_peak=%2").arg(p.reftof).arg(p.xtalk_peak)};
+            // Signed here, as the %d of this diagnostic line always printed it;
+            // the message view shows the same field unsigned.
+            QStringLiteral("reftof=%1,xtalk_peak=%2").arg(p.reftof).arg(qint32(p.xtalk_peak))};
 }
 
 QStringList deviceInfoDebugLines(const DeviceInfo &info)
