@@ -60,6 +60,7 @@ MainWindow::MainWindow(QWidget *parent)
     net = new QTRNet(serialPort);
     connect(net, &QTRNet::dataReady, this, &MainWindow::parseLidarData);
     downloadDialog->setNet(net);
+    setupDownload();
 }
 
 MainWindow::~MainWindow()
@@ -73,5 +74,6 @@ MainWindow::~MainWindow()
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
+    downloadDialog->stopTransfer();
     QMainWindow::closeEvent(event);
 }

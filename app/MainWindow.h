@@ -64,6 +64,7 @@ private slots:
 
 private:
     void setupPlot();
+    void setupDownload();
     void addContactLabel();
     void loadSettings();
     void saveSettings();

@@ -1,20 +1,22 @@
 #pragma once
 
-#include <QByteArray>
 #include <QDialog>
 #include <QString>
 
 #include <functional>
 
+class DownloadTransfer;
 class QTRNet;
+struct TransferProfile;
 struct TRData;
 
 namespace Ui {
 class DownloadDialog;
 }
 
-// The download window and its transfer engine: moves a firmware image or a
-// calibration table into the sensor in acknowledged 64-byte blocks.
+// The download window: the user picks a firmware image or a calibration
+// table and follows its transfer (a DownloadTransfer) on the progress bar and
+// in one line of text. The window only shows the transfer's state.
 class DownloadDialog : public QDialog {
     Q_OBJECT
     friend struct DownloadDialogProbe;
@@ -25,6 +27,18 @@ public:
 
     // Keeps the endpoint for sending and listens to its packets for acks.
     void setNet(QTRNet *endpoint);
+    // How a transfer opens a closed port: the main window's own way.
+    void setPortOpener(std::function<bool()> opener);
+
+    // From a start until its outcome is shown. Nothing else may go out on
+    // the link meanwhile.
+    bool transferActive() const { return active; }
+    // Ends a running transfer at once, sending nothing more and showing no
+    // box: the window that owns the link is going away.
+    void stopTransfer();
+
+signals:
+    void transferActiveChanged(bool active);
 
 private slots:
     void filePath();
@@ -34,40 +48,17 @@ private slots:
     void on_startDownloadCaliFile_clicked();
 
 private:
-    static constexpr int kStartPauseMs = 1000;
-    static constexpr int kStartAckMs = 2000;
-    static constexpr int kStepAckMs = 1000;
-
-    // One whole transfer; true when every step was acknowledged with a
-    // non-zero result. A tag is null when the profile has none. Nothing is
-    // sent when the file cannot be read, and nothing more once the
-    // application is quitting.
-    bool downloadImage(quint8 startCode, const char *startTag, quint8 blockCode,
-                       const char *blockTag, quint8 endCode, const char *endTag,
-                       const QString &path);
-    // True when an ack for `code` arrived (consuming it) within the time-out;
-    // false at once when the application is quitting. Ignores the result.
-    bool waitAck(int timeoutMs, int code);
-    // Replaces imageData with the file padded with 0xFF to a multiple of 4.
-    bool readImageFile(const QString &path);
-
-    bool sendStart(quint8 code, const char *tag);
-    bool sendBlocks(quint8 code, const char *tag);
-    bool sendBlock(quint8 code, const char *tag, int index, int length);
-    bool sendEnd(quint8 code, const char *tag, quint32 value);
-    bool acknowledged(int timeoutMs, int code);
-
-    // Runs a transfer with the transfer controls locked, then reports failure.
-    void runTransfer(const std::function<bool()> &transfer);
+    void runTransfer(const TransferProfile &profile, const QString &path);
+    void showProgress();
+    void showOutcome();
     void setTransferControlsEnabled(bool enabled);
+    void setActive(bool on);
 
     QTRNet *net = nullptr;
-    qint32 ackCmd = -1;
-    qint32 ackResult = -1;
+    DownloadTransfer *transfer = nullptr;
     qint32 fileKind = 0;
-    QByteArray imageData;
-    qint32 blockSize = 64;
     Ui::DownloadDialog *ui = nullptr;
     QString imagePath;
     QString caliFilePath;
+    bool active = false;
 };

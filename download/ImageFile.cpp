@@ -10,7 +10,7 @@ namespace ImageFile {
 namespace {
 // Reads to the end rather than trusting the size: some regular files (like
 // those under /proc) report 0 bytes and still have content.
-bool readCapped(QFile &file, QByteArray &out)
+Problem readCapped(QFile &file, QByteArray &out)
 {
     constexpr qint64 kChunk = 1024 * 1024;
     QByteArray content;
@@ -20,28 +20,42 @@ bool readCapped(QFile &file, QByteArray &out)
         content.resize(int(before + want));
         const qint64 got = file.read(content.data() + before, want);
         if (got < 0)
-            return false;
+            return Problem::Unreadable;
         content.resize(int(before + got));
         if (content.size() > kMaxBytes)
-            return false;
+            return Problem::TooLarge;
         if (got == 0)
             break;
     }
     out = content;
-    return true;
+    return Problem::None;
 }
 } // namespace
 
-bool read(const QString &path, QByteArray &bytes)
+Problem inspect(const QString &path, qint64 *size)
 {
     // Checked before opening: opening a FIFO would wait for a writer.
     const QFileInfo info(path);
-    if (path.isEmpty() || !info.isFile() || info.size() > kMaxBytes)
-        return false;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.isSequential())
-        return false;
-    return readCapped(file, bytes);
+    if (path.isEmpty() || !info.isFile())
+        return Problem::NotAFile;
+    if (size)
+        *size = info.size();
+    return info.size() > kMaxBytes ? Problem::TooLarge : Problem::None;
+}
+
+bool read(const QString &path, QByteArray &bytes, Problem *problem)
+{
+    Problem found = inspect(path);
+    if (found == Problem::None) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly) || file.isSequential())
+            found = Problem::Unreadable;
+        else
+            found = readCapped(file, bytes);
+    }
+    if (problem)
+        *problem = found;
+    return found == Problem::None;
 }
 
 } // namespace ImageFile

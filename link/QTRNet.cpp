@@ -29,6 +29,11 @@ void QTRNet::receiveData(const QByteArray &bytes)
     inPass = false;
 }
 
+bool QTRNet::portOpen() const
+{
+    return port->isOpen();
+}
+
 bool QTRNet::writeFrame(const TRData &pack)
 {
     if (busy || !port->isOpen())

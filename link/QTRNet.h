@@ -38,6 +38,8 @@ public:
     void wait50Ms();
 
     bool isBusy() const { return busy; }
+    // Whether a send could reach the port now, busy aside.
+    bool portOpen() const;
     int bufferedBytes() const { return rxBuffer.bufferedBytes(); }
 
 signals:

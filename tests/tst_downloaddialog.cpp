@@ -1,11 +1,15 @@
 #include "app/UserPrompts.h"
 #include "download/DownloadDialog.h"
+#include "download/DownloadTransfer.h"
+#include "download/ImageFile.h"
+#include "link/EventPump.h"
 #include "link/QTRNet.h"
 #include "tests/support/DebugCapture.h"
 #include "tests/support/DevicePeer.h"
 #include "tests/support/Frames.h"
 #include "tests/support/PtyPair.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -14,12 +18,17 @@
 #include <QToolButton>
 #include <QtTest>
 
+struct DownloadTransferProbe {
+    static qint32 ackCmd(const DownloadTransfer &t) { return t.ackCmd; }
+    static qint32 ackResult(const DownloadTransfer &t) { return t.ackResult; }
+};
+
 struct DownloadDialogProbe {
     static qint32 &fileKind(DownloadDialog &d) { return d.fileKind; }
     static QString imagePath(const DownloadDialog &d) { return d.imagePath; }
     static QString caliFilePath(const DownloadDialog &d) { return d.caliFilePath; }
-    static qint32 ackCmd(const DownloadDialog &d) { return d.ackCmd; }
-    static qint32 ackResult(const DownloadDialog &d) { return d.ackResult; }
+    static qint32 ackCmd(const DownloadDialog &d) { return DownloadTransferProbe::ackCmd(*d.transfer); }
+    static qint32 ackResult(const DownloadDialog &d) { return DownloadTransferProbe::ackResult(*d.transfer); }
     static void recievAck(DownloadDialog &d, TRData *pack) { d.recievAck(pack); }
 };
 using Probe = DownloadDialogProbe;
@@ -105,13 +114,22 @@ struct Rig {
                 return false;
         return true;
     }
-    bool controlsDisabled()
+    // During a transfer Cancel is the one button that works.
+    bool onlyCancelEnabled()
     {
         for (QAbstractButton *b : transferControls())
             if (b->isEnabled())
                 return false;
-        return true;
+        return widget<QPushButton>("cancelDownload")->isEnabled();
     }
+    // The transfer runs on acknowledgements and timers, after the click
+    // returned. A real event loop: QTest's waits nap between event batches.
+    bool finished(int ms = 30000)
+    {
+        return EventPump::waitUntil(ms, [this] { return !dialog.transferActive(); }) == EventPump::Outcome::Done;
+    }
+    QString status() { return widget<QLabel>("statusLabel")->text(); }
+    QProgressBar *bar() { return widget<QProgressBar>("progressBar"); }
     // The frame count settles: nothing more arrives after the transfer returned.
     int settledFrames()
     {
@@ -141,11 +159,14 @@ private slots:
     void withoutEndpointStartDoesNothing();
     void pickedPathDecidesTheKind_data();
     void pickedPathDecidesTheKind();
-    void cancelKeepsFirmwareChoiceAndClearsTableChoice();
+    void cancellingEitherChooserKeepsItsField();
     void ackNeedsCodeAndResultBytes_data();
     void ackNeedsCodeAndResultBytes();
     void quittingStopsTheTransferWithoutFurtherFrames_data();
     void quittingStopsTheTransferWithoutFurtherFrames();
+    void enterInAPathFieldStartsThatRowsTransferOnly_data();
+    void enterInAPathFieldStartsThatRowsTransferOnly();
+    void cancelStopsAfterTheBlockOnItsWayAndSaysSo();
 };
 
 void tst_DownloadDialog::deviceReceivesExactlyThePaddedImage_data()
@@ -206,10 +227,14 @@ void tst_DownloadDialog::deviceReceivesExactlyThePaddedImage()
     if (lateStartAck)
         rig.peer.setReply(0, DevicePeer::Reply::Late);
     bool lockedDuringTransfer = false;
-    rig.peer.onFrame = [&](const TRData &) { lockedDuringTransfer = rig.controlsDisabled(); };
+    rig.peer.onFrame = [&](const TRData &) {
+        if (rig.peer.frames.size() == 1)
+            lockedDuringTransfer = rig.onlyCancelEnabled();
+    };
     rig.pathEdit(Profile(profile))->setText(path);
     rig.startButton(Profile(profile))->click();
 
+    QVERIFY(rig.finished());
     QVERIFY2(rig.boxes.isEmpty(), qPrintable(rig.boxes.join(';')));
     QCOMPARE(rig.settledFrames(), steps + 2);
     const auto &frames = rig.peer.frames;
@@ -227,10 +252,15 @@ void tst_DownloadDialog::deviceReceivesExactlyThePaddedImage()
         received += payload.mid(16);
     }
     QCOMPARE(received, image);
-    QCOMPARE(rig.widget<QProgressBar>("progressBar")->maximum(), steps);
-    QVERIFY(rig.widget<QProgressBar>("progressBar")->isHidden());
+    // The bar stays, full, until the next transfer; an empty image still fills it.
+    QCOMPARE(rig.bar()->maximum(), qMax(steps, 1));
+    QCOMPARE(rig.bar()->value(), rig.bar()->maximum());
+    QVERIFY(!rig.bar()->isHidden());
+    QVERIFY2(rig.status().startsWith(QString("下载完成: %1 字节, %2 块, ").arg(size).arg(steps)),
+             qPrintable(rig.status()));
     QVERIFY(lockedDuringTransfer);
     QVERIFY(rig.controlsEnabled());
+    QVERIFY(!rig.widget<QPushButton>("cancelDownload")->isEnabled());
     QCOMPARE(Probe::fileKind(rig.dialog), pickedKind);
 }
 
@@ -239,16 +269,22 @@ void tst_DownloadDialog::failedStepEndsTransferWithTheErrorBox_data()
     QTest::addColumn<int>("frameIndex");
     QTest::addColumn<int>("reply");
     QTest::addColumn<int>("framesSent");
+    QTest::addColumn<QString>("line");
 
-    // A 200-byte image: start, blocks 0 to 3 (the last one short), end.
+    // A 200-byte image: start, blocks 0 to 3 (the last one short), end. The
+    // line counts blocks from 1.
     using R = DevicePeer::Reply;
-    QTest::newRow("start never acknowledged") << 0 << int(R::Silent) << 1;
-    QTest::newRow("start answered with result 0") << 0 << int(R::Fail) << 1;
-    QTest::newRow("block 1 never acknowledged") << 2 << int(R::Silent) << 3;
-    QTest::newRow("block 1 answered with result 0") << 2 << int(R::Fail) << 3;
-    QTest::newRow("ack for another code replaces block 1's") << 2 << int(R::ThenForeign) << 3;
-    QTest::newRow("short last block never acknowledged") << 4 << int(R::Silent) << 5;
-    QTest::newRow("end answered with result 0") << 5 << int(R::Fail) << 6;
+    const QString silentBlock = "下载失败: 设备在 1000 毫秒内没有应答第 %1 / 4 块";
+    QTest::newRow("start never acknowledged") << 0 << int(R::Silent) << 1
+                                              << "下载失败: 设备在 3000 毫秒内没有应答开始命令";
+    QTest::newRow("start answered with result 0") << 0 << int(R::Fail) << 1 << "下载失败: 设备拒绝了开始命令";
+    QTest::newRow("block 1 never acknowledged") << 2 << int(R::Silent) << 3 << silentBlock.arg(2);
+    QTest::newRow("block 1 answered with result 0") << 2 << int(R::Fail) << 3 << "下载失败: 设备拒绝了第 2 / 4 块";
+    QTest::newRow("ack for another code replaces block 1's") << 2 << int(R::ThenForeign) << 3 << silentBlock.arg(2);
+    QTest::newRow("short last block never acknowledged") << 4 << int(R::Silent) << 5 << silentBlock.arg(4);
+    QTest::newRow("end never acknowledged") << 5 << int(R::Silent) << 6
+                                            << "下载失败: 设备在 1000 毫秒内没有应答结束命令";
+    QTest::newRow("end answered with result 0") << 5 << int(R::Fail) << 6 << "下载失败: 设备拒绝了结束命令";
 }
 
 void tst_DownloadDialog::failedStepEndsTransferWithTheErrorBox()
@@ -256,6 +292,7 @@ void tst_DownloadDialog::failedStepEndsTransferWithTheErrorBox()
     QFETCH(int, frameIndex);
     QFETCH(int, reply);
     QFETCH(int, framesSent);
+    QFETCH(QString, line);
 
     QTemporaryDir dir;
     Rig rig;
@@ -263,9 +300,11 @@ void tst_DownloadDialog::failedStepEndsTransferWithTheErrorBox()
     rig.pathEdit(Firmware)->setText(writeFile(dir, "fw.bin", patternImage(200)));
     rig.startButton(Firmware)->click();
 
+    QVERIFY(rig.finished());
     QCOMPARE(rig.boxes, QStringList { "erorr|download image error" });
+    QCOMPARE(rig.status(), line);
     QCOMPARE(rig.settledFrames(), framesSent);
-    QVERIFY(rig.widget<QProgressBar>("progressBar")->isHidden());
+    QVERIFY(rig.bar()->isHidden());
     QVERIFY(rig.controlsEnabled());
 }
 
@@ -273,15 +312,24 @@ void tst_DownloadDialog::unreadableImageSendsNothing_data()
 {
     QTest::addColumn<int>("profile");
     QTest::addColumn<QString>("what");
-    QTest::newRow("firmware file removed after choosing") << int(Firmware) << "removed";
-    QTest::newRow("firmware path is a folder") << int(Firmware) << "folder";
-    QTest::newRow("table never chosen") << int(Table) << "none";
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QString>("summary");
+    QTest::newRow("firmware file removed after choosing") << int(Firmware) << "removed"
+                                                          << "下载失败: 无法读取文件 %1" << "";
+    QTest::newRow("firmware path is a folder") << int(Firmware) << "folder" << "下载失败: 无法读取文件 %1" << "";
+    QTest::newRow("table never chosen") << int(Table) << "none" << "下载失败: 没有选择文件" << "";
+    QTest::newRow("table one byte over the cap")
+        << int(Table) << "oversized" << "下载失败: 文件 %1 过大 (67108865 字节, 上限 67108864 字节)"
+        << "文件过大: 67108865 字节, 上限 67108864 字节";
 }
 
+// Ends at once, before anything goes out, with the reason and the box.
 void tst_DownloadDialog::unreadableImageSendsNothing()
 {
     QFETCH(int, profile);
     QFETCH(QString, what);
+    QFETCH(QString, line);
+    QFETCH(QString, summary);
 
     QTemporaryDir dir;
     Rig rig;
@@ -290,13 +338,23 @@ void tst_DownloadDialog::unreadableImageSendsNothing()
         path = writeFile(dir, "gone.bin", patternImage(100));
         rig.nextChoice = path;
         rig.widget<QToolButton>("openFilePath")->click();
+        QCOMPARE(rig.widget<QLabel>("fileInfo")->text(), QString("100 字节, 2 块"));
         QVERIFY(QFile::remove(path));
     } else if (what == "folder") {
-        rig.pathEdit(Firmware)->setText(dir.path());
+        path = dir.path();
+        rig.pathEdit(Firmware)->setText(path);
+    } else if (what == "oversized") {
+        path = dir.filePath("huge.bin");
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(ImageFile::kMaxBytes + 1));
+        rig.pathEdit(Table)->setText(path);
+        QCOMPARE(rig.widget<QLabel>("caliFileInfo")->text(), summary);
     }
     rig.startButton(Profile(profile))->click();
 
+    QVERIFY(!rig.dialog.transferActive());
     QCOMPARE(rig.boxes, QStringList { "erorr|download image error" });
+    QCOMPARE(rig.status(), line.contains("%1") ? line.arg(path) : line);
     QCOMPARE(rig.settledFrames(), 0);
     QVERIFY(rig.pty.read(1, 100).isEmpty());
     QVERIFY(rig.controlsEnabled());
@@ -344,7 +402,7 @@ void tst_DownloadDialog::pickedPathDecidesTheKind()
     QCOMPARE(Probe::imagePath(rig.dialog), path);
 }
 
-void tst_DownloadDialog::cancelKeepsFirmwareChoiceAndClearsTableChoice()
+void tst_DownloadDialog::cancellingEitherChooserKeepsItsField()
 {
     Rig rig;
     rig.nextChoice = "/data/fw.ifw";
@@ -359,6 +417,8 @@ void tst_DownloadDialog::cancelKeepsFirmwareChoiceAndClearsTableChoice()
     QTest::keyClicks(edit, "typed.bin");
     QCOMPARE(Probe::imagePath(rig.dialog), QString("typed.bin"));
     QCOMPARE(Probe::fileKind(rig.dialog), 2);
+    rig.widget<QToolButton>("openFilePath")->click();
+    QCOMPARE(edit->text(), QString("typed.bin"));
 
     rig.chooserCalls.clear();
     rig.nextChoice = "/data/lut.bin";
@@ -367,8 +427,14 @@ void tst_DownloadDialog::cancelKeepsFirmwareChoiceAndClearsTableChoice()
     rig.nextChoice.clear();
     rig.widget<QToolButton>("openCaliFilePath")->click();
     QCOMPARE(rig.chooserCalls.last(), QString("open file|/data/lut.bin|bin file(*.bin)"));
-    QCOMPARE(Probe::caliFilePath(rig.dialog), QString());
-    QCOMPARE(rig.pathEdit(Table)->text(), QString());
+    QCOMPARE(Probe::caliFilePath(rig.dialog), QString("/data/lut.bin"));
+    QCOMPARE(rig.pathEdit(Table)->text(), QString("/data/lut.bin"));
+
+    rig.pathEdit(Table)->clear();
+    QTest::keyClicks(rig.pathEdit(Table), "typed-lut.bin");
+    rig.widget<QToolButton>("openCaliFilePath")->click();
+    QCOMPARE(rig.pathEdit(Table)->text(), QString("typed-lut.bin"));
+    QCOMPARE(Probe::caliFilePath(rig.dialog), QString("typed-lut.bin"));
 }
 
 void tst_DownloadDialog::ackNeedsCodeAndResultBytes_data()
@@ -430,9 +496,71 @@ void tst_DownloadDialog::quittingStopsTheTransferWithoutFurtherFrames()
     qApp->exec();
 
     QVERIFY2(guard.isActive(), "the transfer outlived the quit");
+    QVERIFY(!rig.dialog.transferActive());
     QTest::qWait(400);
     QCOMPARE(int(rig.peer.frames.size()), quitAfterFrames);
-    QCOMPARE(rig.boxes.size(), 1);
+    // Nobody is left to read a box.
+    QVERIFY(rig.boxes.isEmpty());
+    QVERIFY2(rig.status().startsWith("已取消"), qPrintable(rig.status()));
+}
+
+void tst_DownloadDialog::enterInAPathFieldStartsThatRowsTransferOnly_data()
+{
+    QTest::addColumn<int>("profile");
+    QTest::addColumn<int>("startCode");
+    QTest::newRow("firmware field") << int(Firmware) << 0x0A;
+    QTest::newRow("calibration table field") << int(Table) << 0x07;
+}
+
+// Both rows hold a sendable file; Enter goes to the field, as typed.
+void tst_DownloadDialog::enterInAPathFieldStartsThatRowsTransferOnly()
+{
+    QFETCH(int, profile);
+    QFETCH(int, startCode);
+
+    QTemporaryDir dir;
+    Rig rig;
+    rig.pathEdit(Firmware)->setText(writeFile(dir, "fw.bin", patternImage(100)));
+    rig.pathEdit(Table)->setText(writeFile(dir, "lut.bin", patternImage(100)));
+    rig.dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&rig.dialog));
+    QLineEdit *edit = rig.pathEdit(Profile(profile));
+    edit->setFocus();
+    QTest::keyClick(edit, Qt::Key_Return);
+
+    QVERIFY(rig.finished());
+    QVERIFY2(rig.boxes.isEmpty(), qPrintable(rig.boxes.join(';') + ' ' + rig.status()));
+    QCOMPARE(rig.settledFrames(), 2 + 2);
+    QCOMPARE(int(rig.peer.frames.front().cmd), startCode);
+    QCOMPARE(int(rig.peer.frames.back().cmd), startCode + 2);
+}
+
+// Cancel while block 1 is on its way: that block is answered, then nothing
+// more goes out, above all no end command.
+void tst_DownloadDialog::cancelStopsAfterTheBlockOnItsWayAndSaysSo()
+{
+    QTemporaryDir dir;
+    Rig rig;
+    rig.pathEdit(Firmware)->setText(writeFile(dir, "fw.bin", patternImage(200)));
+    bool onlyCancel = false;
+    rig.peer.onFrame = [&](const TRData &) {
+        if (rig.peer.frames.size() == 3) {
+            onlyCancel = rig.onlyCancelEnabled();
+            rig.widget<QPushButton>("cancelDownload")->click();
+        }
+    };
+    rig.startButton(Firmware)->click();
+
+    QVERIFY(rig.finished());
+    QVERIFY(onlyCancel);
+    QCOMPARE(rig.settledFrames(), 3);
+    QCOMPARE(int(rig.peer.frames.back().cmd), 0x0B);
+    QCOMPARE(rig.status(),
+             QString("已取消: 已发送 2 / 4 块, 之后不再发送; 设备停留在下载模式, 直到重启或开始新的下载"));
+    QCOMPARE(rig.boxes, QStringList { "erorr|download image error" });
+    QVERIFY(rig.bar()->isHidden());
+    QVERIFY(rig.controlsEnabled());
+    QVERIFY(!rig.widget<QPushButton>("cancelDownload")->isEnabled());
 }
 
 QTEST_MAIN(tst_DownloadDialog)

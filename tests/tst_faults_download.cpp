@@ -1,6 +1,7 @@
 #include "app/MainWindow.h"
 #include "app/UserPrompts.h"
 #include "download/DownloadDialog.h"
+#include "link/EventPump.h"
 #include "link/QTRNet.h"
 #include "link/comSettings.h"
 #include "tests/support/DevicePeer.h"
@@ -9,9 +10,12 @@
 #include <QAbstractButton>
 #include <QDir>
 #include <QFile>
+#include <QAction>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QSerialPort>
+#include <QShortcut>
 #include <QTemporaryDir>
 #include <QtEndian>
 #include <QtTest>
@@ -23,6 +27,7 @@ struct MainWindowProbe {
     static QSerialPort *port(MainWindow &w) { return w.serialPort; }
     static comSettings *portDialog(MainWindow &w) { return w.comSettingsDialog; }
     static DownloadDialog *download(MainWindow &w) { return w.downloadDialog; }
+    static QShortcut *startShortcut(MainWindow &w) { return w.startShortcut; }
 };
 using Probe = MainWindowProbe;
 
@@ -65,7 +70,8 @@ struct Rig {
     QString choice;
     int measurements = 0;
 
-    Rig()
+    // The port is chosen; `open` applies it as the port dialog's Apply does.
+    explicit Rig(bool open = true)
     {
         QDir::setCurrent(workDir.path());
         window = std::make_unique<MainWindow>();
@@ -79,7 +85,8 @@ struct Rig {
         QObject::connect(net, &QTRNet::dataReady, net, [this](TRData *p) { measurements += p->cmd == 0x02; });
         // As Apply in the port dialog: the port opens, nothing is sent.
         window->presetPort(pty.portName(), 230400);
-        emit Probe::portDialog(*window)->comReady();
+        if (open)
+            emit Probe::portDialog(*window)->comReady();
         peer = std::make_unique<DevicePeer>(pty);
     }
 
@@ -96,7 +103,13 @@ struct Rig {
         dialog()->findChild<QAbstractButton *>("openFilePath")->click();
     }
     // Returns when the transfer has ended, one way or the other.
-    void startFirmware() { dialog()->findChild<QAbstractButton *>("startDownload")->click(); }
+    bool startFirmware()
+    {
+        dialog()->findChild<QAbstractButton *>("startDownload")->click();
+        return EventPump::waitUntil(30000, [this] { return !dialog()->transferActive(); })
+            == EventPump::Outcome::Done;
+    }
+    QString status() { return dialog()->findChild<QLabel *>("statusLabel")->text(); }
 
     // The image as the device put it together from the block frames.
     QByteArray receivedImage() const
@@ -125,6 +138,10 @@ private slots:
     void silentPeerFailsTheTransferWhileMeasurementsGoOn();
     void imageThatChangesAfterItWasPicked_data();
     void imageThatChangesAfterItWasPicked();
+    void downloadOpensAClosedPortAsStartDoes();
+    void portThatCannotBeOpenedFailsAtOnceWithNothingSent();
+    void controlsThatSendAreOffWhileATransferRuns();
+    void closingTheWindowMidTransferSendsNothingMore();
 };
 
 // The sensor keeps streaming but never acknowledges the start: the transfer
@@ -145,7 +162,7 @@ void tst_FaultsDownload::silentPeerFailsTheTransferWhileMeasurementsGoOn()
     rig.pick(path);
     QTRY_VERIFY_WITH_TIMEOUT(rig.measurements > 0, 10000);
     const int before = rig.measurements;
-    rig.startFirmware();
+    QVERIFY(rig.startFirmware());
     const int during = rig.measurements - before;
     stream.stop();
 
@@ -190,7 +207,7 @@ void tst_FaultsDownload::imageThatChangesAfterItWasPicked()
         QVERIFY(QFile::remove(path));
     else if (change == "fifo")
         QVERIFY(QFile::remove(path) && mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
-    rig.startFirmware();
+    QVERIFY(rig.startFirmware());
 
     if (succeeds) {
         QVERIFY(rig.boxes.isEmpty());
@@ -201,6 +218,105 @@ void tst_FaultsDownload::imageThatChangesAfterItWasPicked()
         QCOMPARE(rig.boxes, QStringList{"erorr|download image error"});
         QCOMPARE(rig.codes(), QList<int>{});
     }
+}
+
+// Started as with --port: the port is chosen, never opened, Start never pressed.
+void tst_FaultsDownload::downloadOpensAClosedPortAsStartDoes()
+{
+    Rig rig(false);
+    QVERIFY(!Probe::port(*rig.window)->isOpen());
+    const QString path = rig.workDir.filePath("fw.bin");
+    QVERIFY(writeFile(path, patternImage(200)));
+    rig.pick(path);
+    QVERIFY(rig.startFirmware());
+
+    QVERIFY2(rig.boxes.isEmpty(), qPrintable(rig.status()));
+    QVERIFY(Probe::port(*rig.window)->isOpen());
+    QCOMPARE(Probe::port(*rig.window)->baudRate(), 230400);
+    QCOMPARE(rig.codes(), (QList<int>{0x0A, 0x0B, 0x0B, 0x0B, 0x0B, 0x0C}));
+    QCOMPARE(rig.receivedImage(), patternImage(200));
+    QVERIFY2(rig.status().startsWith("下载完成: 200 字节, 4 块, "), qPrintable(rig.status()));
+}
+
+// Without the start's wait: the transfer has ended when the click returns.
+void tst_FaultsDownload::portThatCannotBeOpenedFailsAtOnceWithNothingSent()
+{
+    Rig rig(false);
+    QVERIFY(rig.window->presetPort(rig.workDir.filePath("no-such-port"), 230400));
+    const QString path = rig.workDir.filePath("fw.bin");
+    QVERIFY(writeFile(path, patternImage(200)));
+    rig.pick(path);
+    rig.dialog()->findChild<QAbstractButton *>("startDownload")->click();
+
+    QVERIFY(!rig.dialog()->transferActive());
+    QCOMPARE(rig.boxes, QStringList{"erorr|download image error"});
+    QCOMPARE(rig.status(), QString("下载失败: 串口未打开, 也无法打开"));
+    QVERIFY(!Probe::port(*rig.window)->isOpen());
+    QTest::qWait(200);
+    QVERIFY(rig.codes().isEmpty());
+}
+
+// Clicked during a transfer, none of them reaches the device; afterwards each
+// is as it was before (one that was off stays off).
+void tst_FaultsDownload::controlsThatSendAreOffWhileATransferRuns()
+{
+    Rig rig;
+    MainWindow &w = *rig.window;
+    const QList<QAbstractButton *> buttons{w.findChild<QAbstractButton *>("pbStart"),
+                                           w.findChild<QAbstractButton *>("pbStop"),
+                                           w.findChild<QAbstractButton *>("pbGetConfig")};
+    const QList<QAction *> actions{w.findChild<QAction *>("actionGetCaliParam"),
+                                   w.findChild<QAction *>("actionPramCali"),
+                                   w.findChild<QAction *>("actionOrigalData")};
+    QShortcut *start = Probe::startShortcut(w);
+    actions[1]->setEnabled(false);
+    int enabledDuring = 0;
+    rig.peer->onFrame = [&](const TRData &) {
+        if (rig.peer->frames.size() != 2)
+            return;
+        for (QAbstractButton *b : buttons) {
+            enabledDuring += b->isEnabled();
+            b->click();
+        }
+        // A disabled action still runs when triggered from code; menus and
+        // keys leave it alone.
+        for (QAction *a : actions)
+            enabledDuring += a->isEnabled();
+        enabledDuring += start->isEnabled();
+        enabledDuring += !w.findChild<QAbstractButton *>("pbClear")->isEnabled();
+    };
+    const QString path = rig.workDir.filePath("fw.bin");
+    QVERIFY(writeFile(path, patternImage(200)));
+    rig.pick(path);
+    QVERIFY(rig.startFirmware());
+    QTest::qWait(200);
+
+    QCOMPARE(enabledDuring, 0);
+    QCOMPARE(rig.codes(), (QList<int>{0x0A, 0x0B, 0x0B, 0x0B, 0x0B, 0x0C}));
+    for (QAbstractButton *b : buttons)
+        QVERIFY(b->isEnabled());
+    QVERIFY(actions[0]->isEnabled() && !actions[1]->isEnabled() && actions[2]->isEnabled());
+    QVERIFY(start->isEnabled());
+}
+
+// As Cancel, without waiting for the block on its way: nothing more goes out,
+// above all no end command, and no box is left behind.
+void tst_FaultsDownload::closingTheWindowMidTransferSendsNothingMore()
+{
+    Rig rig;
+    rig.peer->onFrame = [&](const TRData &) {
+        if (rig.peer->frames.size() == 3)
+            rig.window->close();
+    };
+    const QString path = rig.workDir.filePath("fw.bin");
+    QVERIFY(writeFile(path, patternImage(400)));
+    rig.pick(path);
+    QVERIFY(rig.startFirmware());
+    QTest::qWait(300);
+
+    QCOMPARE(rig.codes(), (QList<int>{0x0A, 0x0B, 0x0B}));
+    QVERIFY(rig.boxes.isEmpty());
+    QVERIFY2(rig.status().startsWith("已取消: 已发送 1 / 7 块"), qPrintable(rig.status()));
 }
 
 QTEST_MAIN(tst_FaultsDownload)
