@@ -147,6 +147,7 @@ void downloadTurnaround(benchmark::State &state)
         QMetaObject::invokeMethod(dialog, "filePath");
         const auto begin = Clock::now();
         QMetaObject::invokeMethod(dialog, "on_startDownload_clicked");
+        EventPump::waitUntil(120000, [dialog] { return !dialog->transferActive(); });
         const double total = std::chrono::duration<double>(Clock::now() - begin).count();
         std::vector<double> turnaround;
         std::size_t w = 0;

@@ -239,17 +239,25 @@ void DownloadTransfer::timedOut()
     case Phase::EndPause:
         return awaitAck(Phase::EndAck, profile.endCode, kStepAckMs);
     case Phase::StartAck:
-        return finish(State::Failed, lastSendRefused ? Reason::SendRefused : Reason::StartUnanswered);
+        return finish(State::Failed, unanswered(Reason::StartUnanswered));
     case Phase::BlockAck:
         if (block == plan.full)
             qDebug() << QStringLiteral("send mod %1").arg(block) << false;
-        return finish(State::Failed, lastSendRefused ? Reason::SendRefused : Reason::BlockUnanswered);
+        return finish(State::Failed, unanswered(Reason::BlockUnanswered));
     case Phase::EndAck:
         qDebug() << "complete" << false;
-        return finish(State::Failed, lastSendRefused ? Reason::SendRefused : Reason::EndUnanswered);
+        return finish(State::Failed, unanswered(Reason::EndUnanswered));
     case Phase::None:
         return;
     }
+}
+
+// Why no answer came: a closed port or a refused frame say more than silence.
+DownloadTransfer::Reason DownloadTransfer::unanswered(Reason silence) const
+{
+    if (!net || !net->portOpen())
+        return Reason::PortClosed;
+    return lastSendRefused ? Reason::SendRefused : silence;
 }
 
 void DownloadTransfer::cancel()

@@ -44,7 +44,8 @@ public:
         FileUnreadable,
         FileTooLarge,
         PortNotOpen,
-        SendRefused, // the endpoint would not write a frame (port closed or busy)
+        SendRefused, // the endpoint would not write a frame (busy, or the port closed)
+        PortClosed,  // the port closed while an answer was awaited
         StartUnanswered,
         StartRefused,
         BlockUnanswered,
@@ -117,6 +118,7 @@ private:
     void answered(bool ok);
     void blockAnswered(bool ok);
     void timedOut();
+    Reason unanswered(Reason silence) const;
     void finish(State state, Reason reason);
     bool awaiting() const;
 

@@ -82,7 +82,9 @@ QString TransferTexts::failure(const DownloadTransfer &transfer)
     case Reason::PortNotOpen:
         return tr("下载失败: 串口未打开, 也无法打开");
     case Reason::SendRefused:
-        return tr("下载失败: 串口拒绝发送 (已关闭或正忙)");
+        return tr("下载失败: 串口正忙, 拒绝发送");
+    case Reason::PortClosed:
+        return tr("下载失败: 传输中串口被关闭");
     case Reason::StartUnanswered:
         return tr("下载失败: 设备在 %1 毫秒内没有应答开始命令")
             .arg(DownloadTransfer::kStartPauseMs + DownloadTransfer::kStartAckMs);

@@ -1,10 +1,12 @@
 #include "app/UserPrompts.h"
 #include "download/DownloadDialog.h"
+#include "link/EventPump.h"
 #include "tests/e2e/SimProcess.h"
 #include "tests/e2e/WindowDriver.h"
 
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QProgressBar>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -64,12 +66,18 @@ void DownloadEndToEnd::downloadedFileArrivesPaddedOrEndsInTheErrorBox_data()
     QTest::addColumn<int>("size");
     QTest::addColumn<QStringList>("faults");
     QTest::addColumn<bool>("succeeds");
-    QTest::newRow("firmware of 201 bytes") << true << 201 << QStringList() << true;
-    QTest::newRow("firmware over a noisy line") << true << 330 << QStringList {"--garbage", "7"} << true;
-    QTest::newRow("calibration table of 130 bytes") << false << 130 << QStringList() << true;
-    QTest::newRow("firmware block refused") << true << 400 << QStringList {"--ack-fail", "1"} << false;
-    QTest::newRow("firmware block never acknowledged") << true << 400 << QStringList {"--ack-drop", "2"} << false;
-    QTest::newRow("calibration block refused") << false << 200 << QStringList {"--ack-fail", "0"} << false;
+    QTest::addColumn<bool>("portOpened");
+    QTest::newRow("firmware of 201 bytes") << true << 201 << QStringList() << true << true;
+    QTest::newRow("firmware over a noisy line") << true << 330 << QStringList {"--garbage", "7"} << true << true;
+    QTest::newRow("calibration table of 130 bytes") << false << 130 << QStringList() << true << true;
+    QTest::newRow("firmware block refused") << true << 400 << QStringList {"--ack-fail", "1"} << false << true;
+    QTest::newRow("firmware block never acknowledged")
+        << true << 400 << QStringList {"--ack-drop", "2"} << false << true;
+    QTest::newRow("calibration block refused") << false << 200 << QStringList {"--ack-fail", "0"} << false << true;
+    // As started with --port: the port is chosen, and Start was never pressed.
+    QTest::newRow("firmware with the port only chosen") << true << 201 << QStringList() << true << false;
+    QTest::newRow("calibration table with the port only chosen")
+        << false << 130 << QStringList() << true << false;
 }
 
 void DownloadEndToEnd::downloadedFileArrivesPaddedOrEndsInTheErrorBox()
@@ -78,6 +86,7 @@ void DownloadEndToEnd::downloadedFileArrivesPaddedOrEndsInTheErrorBox()
     QFETCH(int, size);
     QFETCH(QStringList, faults);
     QFETCH(bool, succeeds);
+    QFETCH(bool, portOpened);
     const QString source = workDir.filePath(firmware ? "image.bin" : "table.bin");
     const QString received = workDir.filePath("received.bin");
     QFile::remove(received);
@@ -94,31 +103,40 @@ void DownloadEndToEnd::downloadedFileArrivesPaddedOrEndsInTheErrorBox()
     SimProcess sim;
     QVERIFY(sim.start(QStringList {"--image-out", received} + faults));
     WindowDriver w;
-    w.choosePort(sim.port(), true);
-    QVERIFY(w.portOpen());
+    w.choosePort(sim.port(), portOpened);
+    QCOMPARE(w.portOpen(), portOpened);
     auto *dialog = w.child<DownloadDialog>();
     QVERIFY(dialog);
     dialog->show();
 
-    // The transfer runs inside the slot, in nested event loops.
     if (firmware) {
         dialog->findChild<QAbstractButton *>("openFilePath")->click();
         dialog->findChild<QAbstractButton *>("startDownload")->click();
     } else {
-        QVERIFY(QMetaObject::invokeMethod(dialog, "setCaliFilePath"));
-        QVERIFY(QMetaObject::invokeMethod(dialog, "on_startDownloadCaliFile_clicked"));
+        dialog->findChild<QAbstractButton *>("openCaliFilePath")->click();
+        dialog->findChild<QAbstractButton *>("startDownloadCaliFile")->click();
     }
+    // It runs on the simulator's answers after the click returned.
+    QCOMPARE(EventPump::waitUntil(30000, [dialog] { return !dialog->transferActive(); }),
+             EventPump::Outcome::Done);
+    const QString status = dialog->findChild<QLabel *>("statusLabel")->text();
+    auto *bar = dialog->findChild<QProgressBar *>("progressBar");
 
     if (succeeds) {
-        QVERIFY(boxes.isEmpty());
+        QVERIFY2(boxes.isEmpty(), qPrintable(status));
         QByteArray padded = content;
         padded.append(QByteArray((4 - size % 4) % 4, char(0xFF)));
         QCOMPARE(readFile(received), padded);
+        QVERIFY2(status.startsWith(QString("下载完成: %1 字节, %2 块, ").arg(size).arg((padded.size() + 63) / 64)),
+                 qPrintable(status));
+        QVERIFY(bar->isVisible() && bar->value() == bar->maximum());
     } else {
         QCOMPARE(boxes, QStringList {"erorr|download image error"});
         QVERIFY(!QFile::exists(received));
+        QVERIFY2(status.startsWith("下载失败: "), qPrintable(status));
+        QVERIFY(bar->isHidden());
     }
-    QVERIFY(dialog->findChild<QProgressBar *>("progressBar")->isHidden());
+    QVERIFY(w.portOpen());
     QVERIFY(dialog->findChild<QAbstractButton *>("startDownload")->isEnabled());
 }
 
