@@ -252,6 +252,11 @@ void tst_DownloadDialog::deviceReceivesExactlyThePaddedImage()
         received += payload.mid(16);
     }
     QCOMPARE(received, image);
+    // Nothing on the wire but these frames, back to back.
+    QByteArray wire;
+    for (const TRData &frame : frames)
+        wire += encodedFrame(frame);
+    QCOMPARE(rig.peer.received, wire);
     // The bar stays, full, until the next transfer; an empty image still fills it.
     QCOMPARE(rig.bar()->maximum(), qMax(steps, 1));
     QCOMPARE(rig.bar()->value(), rig.bar()->maximum());

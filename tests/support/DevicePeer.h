@@ -35,6 +35,8 @@ public:
     void setReply(int frameIndex, Reply reply) { replies.insert(frameIndex, reply); }
 
     std::vector<TRData> frames;
+    // Every byte the host wrote, frames and anything between them.
+    QByteArray received;
     // Runs for every received frame, before it is answered.
     std::function<void(const TRData &)> onFrame;
     int lateMs = 1500;
@@ -56,7 +58,9 @@ private:
         if (pumping)
             return;
         pumping = true;
-        rx += pty.read(0, 0);
+        const QByteArray chunk = pty.read(0, 0);
+        received += chunk;
+        rx += chunk;
         TRCodec codec;
         int i = 0;
         int consumed = 0;
