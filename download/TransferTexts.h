@@ -6,9 +6,9 @@
 class DownloadTransfer;
 
 // The download dialog's words for a chosen file and for a transfer's state
-// and outcome, one line each. Translated in the dialog's context.
+// and outcome, one line each.
 class TransferTexts {
-    Q_DECLARE_TR_FUNCTIONS(DownloadDialog)
+    Q_DECLARE_TR_FUNCTIONS(TransferTexts)
 
 public:
     // The file's size and the blocks it takes, or why it cannot be sent;

@@ -69,6 +69,10 @@
         <source>download image error</source>
         <translation>download image error</translation>
     </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
 </context>
 <context>
     <name>MainWindow</name>
@@ -235,6 +239,93 @@ No permission</translation>
 无权限</source>
         <translation>Cannot read the file<byte value="xd"/>
 No permission</translation>
+    </message>
+</context>
+<context>
+    <name>TransferTexts</name>
+    <message>
+        <source>%1 字节, %2 块</source>
+        <translation>%1 bytes, %2 blocks</translation>
+    </message>
+    <message>
+        <source>文件过大: %1 字节, 上限 %2 字节</source>
+        <translation>File too large: %1 bytes, the limit is %2 bytes</translation>
+    </message>
+    <message>
+        <source>下载完成: %1 字节, %2 块, %3 秒</source>
+        <translation>Download complete: %1 bytes, %2 blocks, %3 s</translation>
+    </message>
+    <message>
+        <source>已取消: 已发送 %1 / %2 块, 之后不再发送; 设备停留在下载模式, 直到重启或开始新的下载</source>
+        <translation>Cancelled at block %1 of %2: nothing more is sent; the device stays in download mode until it is restarted or a new download starts</translation>
+    </message>
+    <message>
+        <source>正在打开串口</source>
+        <translation>Opening the serial port</translation>
+    </message>
+    <message>
+        <source>等待设备应答开始命令 (%1 字节, %2 块)</source>
+        <translation>Waiting for the device to acknowledge the start (%1 bytes, %2 blocks)</translation>
+    </message>
+    <message>
+        <source>正在取消: 等待第 %1 / %2 块的应答</source>
+        <translation>Cancelling: waiting for the answer to block %1 of %2</translation>
+    </message>
+    <message>
+        <source>正在发送第 %1 / %2 块</source>
+        <translation>Sending block %1 of %2</translation>
+    </message>
+    <message>
+        <source>等待设备应答结束命令</source>
+        <translation>Waiting for the device to acknowledge the end</translation>
+    </message>
+    <message>
+        <source>下载失败: 没有选择文件</source>
+        <translation>Download failed: no file chosen</translation>
+    </message>
+    <message>
+        <source>下载失败: 无法读取文件 %1</source>
+        <translation>Download failed: cannot read the file %1</translation>
+    </message>
+    <message>
+        <source>下载失败: 文件 %1 过大 (%2 字节, 上限 %3 字节)</source>
+        <translation>Download failed: the file %1 is too large (%2 bytes, the limit is %3 bytes)</translation>
+    </message>
+    <message>
+        <source>下载失败: 串口未打开, 也无法打开</source>
+        <translation>Download failed: the serial port is not open and could not be opened</translation>
+    </message>
+    <message>
+        <source>下载失败: 串口正忙, 拒绝发送</source>
+        <translation>Download failed: the serial port was busy and refused to send</translation>
+    </message>
+    <message>
+        <source>下载失败: 传输中串口被关闭</source>
+        <translation>Download failed: the serial port was closed during the transfer</translation>
+    </message>
+    <message>
+        <source>下载失败: 设备在 %1 毫秒内没有应答开始命令</source>
+        <translation>Download failed: the device did not acknowledge the start within %1 ms</translation>
+    </message>
+    <message>
+        <source>下载失败: 设备拒绝了开始命令</source>
+        <translation>Download failed: the device refused the start (result 0)</translation>
+    </message>
+    <message>
+        <source>下载失败: 设备在 %3 毫秒内没有应答第 %1 / %2 块</source>
+        <translation>Download failed: the device did not acknowledge block %1 of %2 within %3 ms</translation>
+    </message>
+    <message>
+        <source>下载失败: 设备拒绝了第 %1 / %2 块</source>
+        <translation>Download failed: the device refused block %1 of %2 (result 0)</translation>
+    </message>
+    <message>
+        <source>下载失败: 设备在 %1 毫秒内没有应答结束命令</source>
+        <translation>Download failed: the device did not acknowledge the end within %1 ms</translation>
+    </message>
+    <message>
+        <source>下载失败: 设备拒绝了结束命令</source>
+        <translation>Download failed: the device refused the end (result 0)</translation>
     </message>
 </context>
 <context>
