@@ -249,7 +249,7 @@ No permission</translation>
     </message>
     <message>
         <source>文件过大: %1 字节, 上限 %2 字节</source>
-        <translation>File too large: %1 bytes, the limit is %2 bytes</translation>
+        <translation>Too large: %1 bytes (limit %2 bytes)</translation>
     </message>
     <message>
         <source>下载完成: %1 字节, %2 块, %3 秒</source>
