@@ -29,19 +29,22 @@ LogFileWriter::~LogFileWriter()
     close();
 }
 
-bool LogFileWriter::open(const QString &path, QString *error)
+bool LogFileWriter::open(const QString &path, const std::string &header, QString *error)
 {
     close();
     file.setFileName(path);
     // Unbuffered: a write goes straight to the system, so a failure is seen
     // by the write that caused it and nothing lingers in a second buffer.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
+    const bool opened = file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered);
+    if (!opened || file.write(header.data(), qint64(header.size())) != qint64(header.size())) {
         if (error)
             *error = file.errorString();
+        file.close();
         return false;
     }
     std::lock_guard<std::mutex> lock(mutex);
     state = Status();
+    state.bytesWritten = qint64(header.size());
     filling.clear();
     filling.reserve(std::min(capacity, kWakeBytes * 2));
     writing.reserve(filling.capacity());

@@ -34,8 +34,9 @@ public:
     LogFileWriter(const LogFileWriter &) = delete;
     LogFileWriter &operator=(const LogFileWriter &) = delete;
 
-    // Creates or truncates `path` and starts writing; false with the reason.
-    bool open(const QString &path, QString *error);
+    // Creates or truncates `path`, writes `header` (not counted as a line)
+    // and starts writing; false with the reason.
+    bool open(const QString &path, const std::string &header, QString *error);
     // Queues `size` bytes holding `lines` whole lines; false (and counted as
     // dropped) when they do not fit, or after a failure or close.
     bool append(const char *data, std::size_t size, int lines);

@@ -24,10 +24,8 @@ bool MeasurementLog::start(const QString &newPath, Layout newLayout, QString *er
 {
     stop();
     auto newWriter = std::make_unique<LogFileWriter>(bufferBytes);
-    if (!newWriter->open(newPath, error))
+    if (!newWriter->open(newPath, MeasurementLogFormat::header(newLayout), error))
         return false;
-    const std::string head = MeasurementLogFormat::header(newLayout);
-    newWriter->append(head.data(), head.size(), 0);
     writer = std::move(newWriter);
     path = newPath;
     layout = newLayout;
