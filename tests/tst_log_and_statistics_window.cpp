@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -77,6 +78,7 @@ class tst_LogAndStatisticsWindow : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase();
+    void newEntriesSitInTheFileAndSettingsMenus();
     void logKeepsEveryFrameFromTheLinkOnceAndInOrder();
     void statisticsWindowShowsTheChosenWindowOfFrames();
 
@@ -88,6 +90,20 @@ void tst_LogAndStatisticsWindow::initTestCase()
 {
     QVERIFY(workDir.isValid());
     QDir::setCurrent(workDir.path());
+}
+
+void tst_LogAndStatisticsWindow::newEntriesSitInTheFileAndSettingsMenus()
+{
+    MainWindow window;
+    const QList<QAction *> file = window.findChild<QMenu *>("menu")->actions();
+    const int exit = file.indexOf(action(window, "actionEixt"));
+    QCOMPARE(file.indexOf(action(window, "actionStartLog")), exit - 3);
+    QCOMPARE(file.indexOf(action(window, "actionStopLog")), exit - 2);
+    QVERIFY(file.at(exit - 1)->isSeparator());
+    QCOMPARE(action(window, "actionStartLog")->text(), QStringLiteral("开始记录日志..."));
+    QCOMPARE(action(window, "actionStopLog")->text(), QStringLiteral("停止记录日志"));
+    QVERIFY(window.findChild<QMenu *>("menu_2")->actions().contains(action(window, "actionStatistics")));
+    QCOMPARE(action(window, "actionStatistics")->text(), QStringLiteral("统计..."));
 }
 
 // Frames written by a device peer on a pseudo-terminal; the log runs on
