@@ -141,7 +141,25 @@ void StatisticsWindow::take(const MeasurementRecord &record)
     sample.frameMean = qint16(record.info.average);
     sample.blanked = record.blanked;
     stats.add(sample);
-    const double seconds = double(sample.timeNs - startNs) / 1e9;
+    keepForTimePlot(double(sample.timeNs - startNs) / 1e9, sample);
+}
+
+void StatisticsWindow::keepForTimePlot(double seconds, const RollingStatistics::Sample &sample)
+{
+    if ((stats.total() - 1) % sinceStartStride != 0)
+        return;
+    if (sinceStart[0]->size() >= kMaxSinceStartPoints) {
+        for (auto &container : sinceStart) {
+            QVector<QCPGraphData> halved;
+            halved.reserve(container->size() / 2 + 1);
+            for (int i = 0; i < container->size(); i += 2)
+                halved.append(*(container->constBegin() + i));
+            container->set(halved, true);
+        }
+        sinceStartStride *= 2;
+        if ((stats.total() - 1) % sinceStartStride != 0)
+            return;
+    }
     sinceStart[0]->add(QCPGraphData(seconds, sample.firstPoint));
     sinceStart[1]->add(QCPGraphData(seconds, sample.frameMean));
 }
@@ -150,6 +168,7 @@ void StatisticsWindow::restart()
 {
     stats.reset();
     startNs = -1;
+    sinceStartStride = 1;
     for (auto &container : sinceStart)
         container->clear();
     refresh();

@@ -53,8 +53,13 @@ private:
 
     RollingStatistics stats;
     qint64 startNs = -1; // time origin; -1 until the first frame after a restart
-    // Every frame since the restart, for the unbounded window's time plot.
+    // The unbounded window's time plot: every frame since the restart until
+    // kMaxSinceStartPoints, then every second one, every fourth... so that
+    // memory stays bounded over a long run (the figures still count all).
+    static constexpr int kMaxSinceStartPoints = 1000000;
+    void keepForTimePlot(double seconds, const RollingStatistics::Sample &sample);
     QSharedPointer<QCPGraphDataContainer> sinceStart[2];
+    qint64 sinceStartStride = 1;
     QTimer refreshTimer;
     QComboBox *windowBox = nullptr;
     QComboBox *quantityBox = nullptr;
