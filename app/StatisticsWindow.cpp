@@ -95,7 +95,7 @@ void StatisticsWindow::buildControls()
 
 QWidget *StatisticsWindow::buildFigures()
 {
-    const QString names[FigureCount] = {tr("帧数"),   tr("平均值"), tr("标准差"), tr("最小值"), tr("最大值"),
+    const QString names[FigureCount] = {tr("帧数"),   tr("平均值"), tr("标准差 (n−1)"), tr("最小值"), tr("最大值"),
                                         tr("峰峰值"), tr("中位数"), tr("滤除比例"), tr("接收帧率 (帧/秒)")};
     auto *box = new QWidget(this);
     auto *form = new QFormLayout(box);
