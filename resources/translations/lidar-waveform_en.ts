@@ -325,7 +325,7 @@ No permission</translation>
     </message>
     <message>
         <source>第一个点的距离</source>
-        <translation>First point's distance</translation>
+        <translation>First point&apos;s distance</translation>
     </message>
     <message>
         <source>帧平均距离</source>
