@@ -4,6 +4,7 @@
 #include "app/ConfigDialog.h"
 #include "app/SettingsRules.h"
 #include "download/DownloadDialog.h"
+#include "files/MeasurementLog.h"
 #include "link/QTRNet.h"
 #include "link/comSettings.h"
 
@@ -61,6 +62,8 @@ MainWindow::MainWindow(QWidget *parent)
     connect(net, &QTRNet::dataReady, this, &MainWindow::parseLidarData);
     downloadDialog->setNet(net);
     setupDownload();
+    setupMeasurementLog();
+    setupStatistics();
 }
 
 MainWindow::~MainWindow()
@@ -69,11 +72,14 @@ MainWindow::~MainWindow()
     // Closing the port while the children are destroyed can report an error;
     // this window must not hear it half-destroyed.
     serialPort->disconnect(this);
+    measurementLog->disconnect(this);
+    measurementLog->stop();
     delete ui;
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
     downloadDialog->stopTransfer();
+    measurementLog->stop();
     QMainWindow::closeEvent(event);
 }

@@ -8,14 +8,19 @@
 #include <QSerialPort>
 #include <QString>
 
+class QAction;
 class QCloseEvent;
 class QCustomPlot;
+class QLabel;
 class QShortcut;
 class QTimer;
 class QTRNet;
 class comSettings;
 class ConfigDialog;
 class DownloadDialog;
+class MeasurementFeed;
+class MeasurementLog;
+class StatisticsWindow;
 struct TRData;
 
 namespace Ui {
@@ -73,6 +78,11 @@ private:
     void processMeasurement(TRData *pack);
     void showAnswer(const QString &text);
     void flushMeasurementText();
+    void setupMeasurementLog();
+    void startMeasurementLog();
+    void showLogStatus();
+    void setupStatistics();
+    void showStatistics();
 
     QCustomPlot *plot = nullptr;
     Ui::MainWindow *ui = nullptr;
@@ -97,4 +107,10 @@ private:
     QTimer *refreshTimer = nullptr;
     TextThrottle measurementText {30}; // one view rewrite per refresh tick at most
     QString languageChoice; // stored for the next start; this run may differ (--lang)
+    // Every processed frame, for the measurement log and the statistics window.
+    MeasurementFeed *measurementFeed = nullptr;
+    MeasurementLog *measurementLog = nullptr;
+    QLabel *logStatusLabel = nullptr;
+    QAction *stopLogAction = nullptr;
+    StatisticsWindow *statisticsWindow = nullptr; // made when first asked for
 };

@@ -1,12 +1,18 @@
 #include "bench/BenchFrames.h"
 #include "bench/BenchMain.h"
 #include "bench/BenchWindow.h"
+#include "app/StatisticsWindow.h"
 #include "download/DownloadDialog.h"
+#include "files/MeasurementLog.h"
+#include "workflow/RollingStatistics.h"
 #include "workflow/CommandSet.h"
 #include "workflow/MeasurementProcessor.h"
 #include "workflow/WorkflowTexts.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QComboBox>
+#include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
@@ -111,6 +117,134 @@ void endToEnd(benchmark::State &state)
     }
 }
 
+// Resident memory of this process.
+double rssMiB()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return -1;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.size() > 1 ? fields[1].toDouble() * 4096 / (1024 * 1024) : -1;
+}
+
+// Link-limit streams for the log and the statistics window: n-point frames at
+// the link's byte rate.
+int linkRate(int points)
+{
+    return int(BenchFrames::kLinkBytesPerSecond / (11 + 15 * points + 4));
+}
+
+// The simulator streams at the link limit into the window; with log 1 every
+// frame is logged to a file. Frames sent, frames logged, the CPU share of
+// this process, and its resident memory at a sixth of the run (the 10th
+// second of a 60 s run) and at the end.
+void endToEndLog(benchmark::State &state)
+{
+    const int points = int(state.range(0));
+    const bool logging = state.range(1) != 0;
+    const int rate = linkRate(points);
+    for (auto _ : state) {
+        QTemporaryDir dir;
+        BenchSim sim;
+        BenchWindow bench;
+        auto *log = bench.window.findChild<MeasurementLog *>();
+        if (logging)
+            log->start(dir.filePath("bench.csv"), MeasurementLog::Layout::FramePerLine);
+        if (!openOnSimulator(state, sim, bench, {"--rate", QString::number(rate), "--points", QString::number(points)}))
+            return;
+        MainWindowProbe::net(bench.window)->sendCmd(0, CommandSet::kStart, 0);
+        CpuMeter meter;
+        EventPump::waitUntil(e2eSeconds() * 1000 / 6);
+        const double rssEarly = rssMiB();
+        EventPump::waitUntil(e2eSeconds() * 1000 * 5 / 6);
+        const double share = meter.share();
+        const double rssLate = rssMiB();
+        MainWindowProbe::net(bench.window)->sendCmd(0, CommandSet::kStop, 0);
+        drain(bench);
+        log->stop();
+        const QString report = sim.finish();
+        const auto m = QRegularExpression("frames sent (\\d+).*dropped (\\d+)").match(report);
+        const double sent = m.hasMatch() ? m.captured(1).toDouble() : -1;
+        state.SetIterationTime(meter.wallSeconds());
+        state.counters["frames_per_s"] = rate;
+        state.counters["sent"] = sent;
+        state.counters["shown"] = double(bench.frames);
+        state.counters["logged"] = logging ? double(log->status().linesWritten) : -1;
+        state.counters["lost"] = sent - (logging ? double(log->status().linesWritten) : double(bench.frames));
+        state.counters["cpu_share"] = share;
+        state.counters["rss_early_mib"] = rssEarly;
+        state.counters["rss_growth_mib"] = rssLate - rssEarly;
+    }
+}
+
+// The statistics window open over the last 10,000 frames while the simulator
+// streams one-point frames at the link limit.
+void endToEndStatistics(benchmark::State &state)
+{
+    const int points = int(state.range(0));
+    const int rate = linkRate(points);
+    for (auto _ : state) {
+        BenchSim sim;
+        BenchWindow bench;
+        bench.window.findChild<QAction *>(QStringLiteral("actionStatistics"))->trigger();
+        auto *stats = bench.window.findChild<StatisticsWindow *>();
+        stats->findChild<QComboBox *>(QStringLiteral("windowBox"))->setCurrentIndex(2);
+        if (!openOnSimulator(state, sim, bench, {"--rate", QString::number(rate), "--points", QString::number(points)}))
+            return;
+        MainWindowProbe::net(bench.window)->sendCmd(0, CommandSet::kStart, 0);
+        EventPump::waitUntil(1000);
+        CpuMeter meter;
+        EventPump::waitUntil(e2eSeconds() * 1000);
+        const double share = meter.share();
+        MainWindowProbe::net(bench.window)->sendCmd(0, CommandSet::kStop, 0);
+        drain(bench);
+        const QString report = sim.finish();
+        const auto m = QRegularExpression("frames sent (\\d+).*dropped (\\d+)").match(report);
+        state.SetIterationTime(meter.wallSeconds());
+        state.counters["frames_per_s"] = rate;
+        state.counters["lost"] = (m.hasMatch() ? m.captured(1).toDouble() : -1) - double(bench.frames);
+        state.counters["cpu_share"] = share;
+        state.counters["counted"] = double(stats->statistics().total());
+    }
+}
+
+// One frame entering a full window of n frames and the oldest leaving it,
+// then the figures read back (mean, deviation, minimum, maximum, median).
+void statisticsSlide(benchmark::State &state)
+{
+    const int size = int(state.range(0));
+    std::mt19937 rng(3);
+    std::normal_distribution<double> spread(1500, 20);
+    std::vector<qint16> values(std::size_t(size) * 4);
+    for (qint16 &v : values)
+        v = qint16(std::lround(spread(rng)));
+    WindowStatistics window;
+    for (int i = 0; i < size; ++i)
+        window.add(values[std::size_t(i)], false);
+    std::size_t in = std::size_t(size), out = 0;
+    for (auto _ : state) {
+        window.remove(values[out], false);
+        window.add(values[in], false);
+        out = (out + 1) % values.size();
+        in = (in + 1) % values.size();
+        benchmark::DoNotOptimize(window.summary());
+    }
+}
+
+// What every frame costs the statistics window: all four windows for both
+// measures brought up to date.
+void statisticsPerFrame(benchmark::State &state)
+{
+    RollingStatistics stats;
+    std::mt19937 rng(3);
+    std::normal_distribution<double> spread(1500, 20);
+    qint64 t = 0;
+    for (auto _ : state) {
+        const qint16 v = qint16(std::lround(spread(rng)));
+        stats.add({t += 325000, v, v, false});
+    }
+}
+
 double median(std::vector<double> v)
 {
     if (v.empty())
@@ -201,6 +335,12 @@ void idleCpu(benchmark::State &state)
 
 BENCHMARK(measurementLogic)->ArgName("points")->Arg(1)->Arg(300);
 BENCHMARK(measurementWindow)->ArgName("points")->Arg(1)->Arg(300);
+BENCHMARK(statisticsSlide)->ArgName("window")->Arg(100)->Arg(10000);
+BENCHMARK(statisticsPerFrame);
+BENCHMARK(endToEndLog)->ArgNames({"points", "log"})->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond)
+    ->Args({1, 0})->Args({1, 1})->Args({300, 0})->Args({300, 1});
+BENCHMARK(endToEndStatistics)->ArgName("points")->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond)
+    ->Arg(1);
 BENCHMARK(waitCpu)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
 BENCHMARK(idleCpu)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(downloadTurnaround)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);

@@ -17,12 +17,14 @@ status=0
 # One run per family: the CSV report needs the same counters on every row.
 families="bench_receive:decodeThroughput bench_receive:garbagePile bench_plot:refreshStep
           bench_plot:refreshStepAfterPlayback bench_plot:memoryPerPoint bench_window:measurementLogic bench_window:measurementWindow
-          bench_window:waitCpu bench_window:idleCpu bench_window:downloadTurnaround bench_window:endToEnd"
+          bench_window:waitCpu bench_window:idleCpu bench_window:downloadTurnaround bench_window:endToEnd
+          bench_window:statisticsSlide bench_window:statisticsPerFrame bench_window:endToEndLog
+          bench_window:endToEndStatistics"
 for f in $families; do
     b=${f%%:*} family=${f#*:}
     echo "== $b $family" >&2
     # The window writes its settings file into the working directory.
-    (cd "$out" && "$build/bench/$b" --benchmark_format=csv --benchmark_filter="^$family/" \
+    (cd "$out" && "$build/bench/$b" --benchmark_format=csv --benchmark_filter="^$family(/|\$)" \
         >"$out/bench_$family.csv" 2>"$out/$family.log") || status=1
 done
 
@@ -53,6 +55,19 @@ function line(what, value, unit, target, ratio) {
         v = col("bytes_per_point"); line(name, v, "B/pt", "<= 24", v / 24)
     } else if (name ~ /^measurement/) {
         line(name, col("cpu_time") / 1000, "us cpu", "", 0)
+    } else if (name ~ /^statisticsSlide/) {
+        v = col("cpu_time"); slide[name ~ /window:10000/ ? "big" : "small"] = v
+        line(name, v, "ns cpu", "", 0)
+    } else if (name ~ /^statisticsPerFrame/) {
+        line(name, col("cpu_time"), "ns cpu", "", 0)
+    } else if (name ~ /^endToEndLog/) {
+        line(name " lost", col("lost"), "frames", "0", col("lost"))
+        line(name " cpu", col("cpu_share"), "core", "", 0)
+        line(name " rss growth", col("rss_growth_mib"), "MiB", "<= 1", col("rss_growth_mib"))
+        split(name, a, "points:"); p = a[2] + 0
+        if (name ~ /log:1/) logged[p] = col("cpu_share"); else bare[p] = col("cpu_share")
+    } else if (name ~ /^endToEndStatistics/) {
+        line(name " cpu", col("cpu_share"), "core", "< 0.5", col("cpu_share") / 0.5)
     } else if (name ~ /^endToEnd/) {
         line(name " lost", col("lost"), "frames", "0", col("lost"))
         line(name " cpu", col("cpu_share"), "core", "< 0.5", col("cpu_share") / 0.5)
@@ -67,6 +82,8 @@ END {
     if (empty > 0) line("garbage: at the bound / empty buffer", full / empty, "x", "<= 2", full / empty / 2)
     for (k in step) { if (k ~ /points:100000\/lod:1/) s5 = step[k]; if (k ~ /points:10000000\/lod:1/) s7 = step[k] }
     if (s5 > 0) line("refresh step(1e7) / step(1e5), lod", s7 / s5, "x", "<= 5", s7 / s5 / 5)
+    if (slide["small"] > 0) line("statistics slide(10000) / slide(100)", slide["big"] / slide["small"], "x", "<= 2", slide["big"] / slide["small"] / 2)
+    for (p in logged) if (p in bare) line("log cpu - no-log cpu, points:" p, logged[p] - bare[p], "core", "<= 0.1", (logged[p] - bare[p]) / 0.1)
 }'
 grep -h -E "error|Error" "$out"/*.log | grep -v -E "^lidar-sim|propagateSizeHints" | head -5
 exit $status

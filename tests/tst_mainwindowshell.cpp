@@ -59,11 +59,18 @@ T *child(QObject *parent, const QString &name)
     return found;
 }
 
+// Entries added in code beside the form's own, and their separators.
+const QStringList kAddedInCode = {"actionStartLog", "actionStopLog", "actionStatistics"};
+
+// The form's entries, in order.
 QStringList actionNames(const QList<QAction *> &actions)
 {
     QStringList names;
-    for (const QAction *action : actions)
-        names << (action->menu() ? action->menu()->objectName() : action->objectName());
+    for (const QAction *action : actions) {
+        const QString name = action->menu() ? action->menu()->objectName() : action->objectName();
+        if (!action->isSeparator() && !kAddedInCode.contains(name))
+            names << name;
+    }
     return names;
 }
 } // namespace

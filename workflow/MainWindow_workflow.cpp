@@ -3,6 +3,7 @@
 
 #include "link/QTRNet.h"
 #include "workflow/CommandSet.h"
+#include "workflow/MeasurementFeed.h"
 #include "workflow/WorkflowTexts.h"
 
 #include <QDebug>
@@ -78,6 +79,7 @@ void MainWindow::processMeasurement(TRData *pack)
     std::fill(std::begin(plotBuffer), std::end(plotBuffer), outcome.plotValue);
     plotPending = true;
     msg_view(outcome.info);
+    measurementFeed->publish(pack->data.data(), pack->data.size(), outcome, measurement.frameRate);
 }
 
 void MainWindow::msg_view(LidarDisplayInfo data)

@@ -40,6 +40,7 @@ bool MeasurementProcessor::process(const quint8 *payload, std::size_t len, Frame
     const bool blanked = peakHits > kBlankAbove || noiseHits > kBlankAbove;
     if (blanked)
         out.info.distance = 0;
+    out.blanked = blanked;
     out.plotValue = blanked ? 0 : qint32(out.info.average);
     return true;
 }

@@ -11,6 +11,7 @@
 struct FrameOutcome {
     LidarDisplayInfo info;
     qint32 plotValue = 0;
+    bool blanked = false; // the quality filter set the distance to 0
 };
 
 // Turns measurement frames into displayed values: the smoothed point rate,

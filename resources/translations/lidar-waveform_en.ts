@@ -75,6 +75,25 @@
     </message>
 </context>
 <context>
+    <name>LogStartDialog</name>
+    <message>
+        <source>开始记录日志</source>
+        <translation>Start logging</translation>
+    </message>
+    <message>
+        <source>浏览...</source>
+        <translation>Browse...</translation>
+    </message>
+    <message>
+        <source>每个点一行（带帧号）</source>
+        <translation>One line per point (with the frame number)</translation>
+    </message>
+    <message>
+        <source>保存日志</source>
+        <translation>Save log</translation>
+    </message>
+</context>
+<context>
     <name>MainWindow</name>
     <message>
         <source>开始获取数据</source>
@@ -239,6 +258,146 @@ No permission</translation>
 无权限</source>
         <translation>Cannot read the file<byte value="xd"/>
 No permission</translation>
+    </message>
+    <message>
+        <source>统计...</source>
+        <translation>Statistics...</translation>
+    </message>
+    <message>
+        <source>开始记录日志...</source>
+        <translation>Start logging...</translation>
+    </message>
+    <message>
+        <source>停止记录日志</source>
+        <translation>Stop logging</translation>
+    </message>
+    <message>
+        <source>日志错误</source>
+        <translation>Log error</translation>
+    </message>
+    <message>
+        <source>无法创建日志文件<byte value="xd"/>
+%1</source>
+        <translation>Cannot create the log file<byte value="xd"/>
+%1</translation>
+    </message>
+</context>
+<context>
+    <name>MeasurementLog</name>
+    <message>
+        <source>日志 %1：%2 行，%3</source>
+        <translation>Log %1: %2 lines, %3</translation>
+    </message>
+    <message>
+        <source>日志已结束 %1：%2 行，%3</source>
+        <translation>Log ended %1: %2 lines, %3</translation>
+    </message>
+    <message>
+        <source>日志写入失败，已停止 %1：%2（已保存 %3 行）</source>
+        <translation>Log write failed, stopped %1: %2 (%3 lines kept)</translation>
+    </message>
+    <message>
+        <source>日志文件已被删除，已停止 %1（已写入 %2 行）</source>
+        <translation>Log file was deleted, stopped %1 (%2 lines written)</translation>
+    </message>
+    <message>
+        <source>，丢失 %1 行</source>
+        <translation>, %1 lines lost</translation>
+    </message>
+</context>
+<context>
+    <name>StatisticsWindow</name>
+    <message>
+        <source>统计</source>
+        <translation>Statistics</translation>
+    </message>
+    <message>
+        <source>最近 100 帧</source>
+        <translation>Last 100 frames</translation>
+    </message>
+    <message>
+        <source>最近 1000 帧</source>
+        <translation>Last 1,000 frames</translation>
+    </message>
+    <message>
+        <source>最近 10000 帧</source>
+        <translation>Last 10,000 frames</translation>
+    </message>
+    <message>
+        <source>自开始</source>
+        <translation>Since Start</translation>
+    </message>
+    <message>
+        <source>第一个点的距离</source>
+        <translation>First point&apos;s distance</translation>
+    </message>
+    <message>
+        <source>帧平均距离</source>
+        <translation>Frame mean distance</translation>
+    </message>
+    <message>
+        <source>自动</source>
+        <translation>Automatic</translation>
+    </message>
+    <message>
+        <source>组距 </source>
+        <translation>Bin width </translation>
+    </message>
+    <message>
+        <source>冻结</source>
+        <translation>Freeze</translation>
+    </message>
+    <message>
+        <source>复制为文本</source>
+        <translation>Copy as text</translation>
+    </message>
+    <message>
+        <source>帧数</source>
+        <translation>Frames</translation>
+    </message>
+    <message>
+        <source>平均值</source>
+        <translation>Mean</translation>
+    </message>
+    <message>
+        <source>标准差 (n−1)</source>
+        <translation>Standard deviation (n−1)</translation>
+    </message>
+    <message>
+        <source>最小值</source>
+        <translation>Minimum</translation>
+    </message>
+    <message>
+        <source>最大值</source>
+        <translation>Maximum</translation>
+    </message>
+    <message>
+        <source>峰峰值</source>
+        <translation>Peak-to-peak</translation>
+    </message>
+    <message>
+        <source>中位数</source>
+        <translation>Median</translation>
+    </message>
+    <message>
+        <source>滤除比例</source>
+        <translation>Share blanked</translation>
+    </message>
+    <message>
+        <source>接收帧率 (帧/秒)</source>
+        <translation>Frames received per second</translation>
+    </message>
+    <message>
+        <source>距离</source>
+        <translation>Distance</translation>
+    </message>
+    <message>
+        <source>自开始的时间 (秒)</source>
+        <translation>Time since Start (s)</translation>
+    </message>
+    <message>
+        <source>窗口</source>
+        <translation>Window</translation>
     </message>
 </context>
 <context>

@@ -1,0 +1,54 @@
+#include "app/MainWindow.h"
+#include "ui_MainWindow.h"
+
+#include "app/LogStartDialog.h"
+#include "app/UserPrompts.h"
+#include "files/MeasurementLog.h"
+#include "workflow/MeasurementFeed.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+
+void MainWindow::setupMeasurementLog()
+{
+    measurementFeed = new MeasurementFeed(this);
+    measurementLog = new MeasurementLog(measurementFeed, this);
+    logStatusLabel = new QLabel(this);
+    logStatusLabel->setObjectName(QStringLiteral("logStatusLabel"));
+    ui->statusBar->addWidget(logStatusLabel);
+
+    auto *startLogAction = new QAction(tr("开始记录日志..."), this);
+    startLogAction->setObjectName(QStringLiteral("actionStartLog"));
+    stopLogAction = new QAction(tr("停止记录日志"), this);
+    stopLogAction->setObjectName(QStringLiteral("actionStopLog"));
+    stopLogAction->setEnabled(false);
+    ui->menu->insertAction(ui->actionEixt, startLogAction);
+    ui->menu->insertAction(ui->actionEixt, stopLogAction);
+    ui->menu->insertSeparator(ui->actionEixt);
+
+    connect(startLogAction, &QAction::triggered, this, &MainWindow::startMeasurementLog);
+    connect(stopLogAction, &QAction::triggered, measurementLog, &MeasurementLog::stop);
+    connect(measurementLog, &MeasurementLog::statusChanged, this, &MainWindow::showLogStatus);
+}
+
+void MainWindow::startMeasurementLog()
+{
+    const QString folder = QFileInfo(savedFilePath).path();
+    const QString proposed = QDir(folder).filePath(MeasurementLog::defaultFileName(QDateTime::currentDateTime()));
+    LogStartDialog dialog(proposed, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const auto layout = dialog.linePerPoint() ? MeasurementLog::Layout::PointPerLine
+                                              : MeasurementLog::Layout::FramePerLine;
+    QString error;
+    if (!measurementLog->start(dialog.path(), layout, &error))
+        UserPrompts::critical(this, tr("日志错误"), tr("无法创建日志文件\r\n%1").arg(error));
+}
+
+void MainWindow::showLogStatus()
+{
+    logStatusLabel->setText(measurementLog->statusText());
+    stopLogAction->setEnabled(measurementLog->isRunning());
+}

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "files/LogFileWriter.h"
+#include "files/MeasurementLogFormat.h"
+
+#include <QMetaObject>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <memory>
+#include <string>
+
+class MeasurementFeed;
+struct MeasurementRecord;
+
+// The measurement log: while it runs, every frame the feed publishes becomes
+// its line(s) in a CSV file, written from a thread of its own. A write
+// failure ends the log and says why; acquisition never depends on it.
+class MeasurementLog : public QObject {
+    Q_OBJECT
+public:
+    using Layout = MeasurementLogFormat::Layout;
+    static constexpr int kStatusIntervalMs = 500;
+
+    MeasurementLog(MeasurementFeed *feed, QObject *parent = nullptr,
+                   std::size_t bufferBytes = LogFileWriter::kDefaultCapacity);
+    ~MeasurementLog() override;
+
+    // Ends a running log, then starts one in `path`; false with the reason.
+    bool start(const QString &path, Layout layout, QString *error = nullptr);
+    // Writes out what is buffered and closes the file.
+    void stop();
+    bool isRunning() const { return writer != nullptr; }
+    QString filePath() const { return path; }
+    LogFileWriter::Status status() const { return lastStatus; }
+
+    // The status-bar text of the current or last log; empty before the first.
+    QString statusText() const;
+
+    // Default file name of a new log: date and time, .csv.
+    static QString defaultFileName(const QDateTime &when);
+
+signals:
+    void statusChanged();
+    // The log ended by itself; statusText() says why.
+    void failed();
+
+private:
+    void record(const MeasurementRecord &record);
+    void poll();
+    void finish();
+
+    MeasurementFeed *feed;
+    const std::size_t bufferBytes;
+    std::unique_ptr<LogFileWriter> writer;
+    QMetaObject::Connection feedConnection;
+    QTimer statusTimer;
+    QString path;
+    Layout layout = Layout::FramePerLine;
+    quint64 frames = 0;
+    std::string line; // reused for every frame
+    MeasurementLogFormat::HostTime hostTime;
+    LogFileWriter::Status lastStatus;
+    bool started = false;
+};

@@ -1,0 +1,32 @@
+#include "workflow/MeasurementFeed.h"
+
+#include "workflow/MeasurementPoint.h"
+#include "workflow/MeasurementProcessor.h"
+
+#include <QDateTime>
+#include <QMetaMethod>
+#include <QtEndian>
+
+MeasurementFeed::MeasurementFeed(QObject *parent)
+    : QObject(parent)
+{
+    clock.start();
+}
+
+void MeasurementFeed::publish(const quint8 *payload, std::size_t len, const FrameOutcome &outcome,
+                              quint16 pointRate)
+{
+    if (!isSignalConnected(QMetaMethod::fromSignal(&MeasurementFeed::frameMeasured)))
+        return;
+    const int n = MeasurementProcessor::pointCount(len);
+    record.hostMsecsSinceEpoch = QDateTime::currentMSecsSinceEpoch();
+    record.hostNanoseconds = clock.nsecsElapsed();
+    record.deviceTimestamp = qFromLittleEndian<quint32>(payload + MeasurementPoint::kSize * std::size_t(n));
+    record.info = outcome.info;
+    record.pointRate = pointRate;
+    record.blanked = outcome.blanked;
+    record.distances.resize(std::size_t(n));
+    for (int i = 0; i < n; ++i)
+        record.distances[std::size_t(i)] = qFromLittleEndian<qint16>(payload + MeasurementPoint::kSize * std::size_t(i));
+    emit frameMeasured(record);
+}
