@@ -28,6 +28,7 @@ MainWindow::MainWindow(QWidget *parent)
     connect(comSettingsDialog, &comSettings::comReady, this, &MainWindow::openCom);
 
     serialPort = new QSerialPort(this);
+    serialPort->setReadBufferSize(QTRNet::kPortReadBuffer);
     connect(ui->actionCloseCom, &QAction::triggered, this, &MainWindow::closeCom);
     connect(serialPort, &QSerialPort::errorOccurred, this, &MainWindow::handleLidarError);
 

@@ -15,7 +15,7 @@ rm -rf "$out" && mkdir -p "$out"
 export QT_QPA_PLATFORM=offscreen
 status=0
 # One run per family: the CSV report needs the same counters on every row.
-families="bench_receive:decodeThroughput bench_receive:garbagePile bench_plot:refreshStep
+families="bench_receive:decodeThroughput bench_receive:hostileThroughput bench_receive:garbagePile bench_plot:refreshStep
           bench_plot:refreshStepAfterPlayback bench_plot:memoryPerPoint bench_window:measurementLogic bench_window:measurementWindow
           bench_window:waitCpu bench_window:idleCpu bench_window:downloadTurnaround bench_window:endToEnd"
 for f in $families; do
@@ -36,7 +36,7 @@ function line(what, value, unit, target, ratio) {
 !/^"/ { next }
 {
     gsub(/"/, "", $1); name = $1
-    if (name ~ /^decodeThroughput/) {
+    if (name ~ /^(decodeThroughput|hostileThroughput)/) {
         v = col("link_x"); line(name, v, "x link", ">= 1000", v / 1000)
     } else if (name ~ /^garbagePile/) {
         v = col("ns_per_byte") * 1e9; split(name, parts, "pile:"); arg = parts[2] + 0
