@@ -62,6 +62,8 @@ MainWindow::MainWindow(QWidget *parent)
     connect(net, &QTRNet::dataReady, this, &MainWindow::parseLidarData);
     downloadDialog->setNet(net);
     setupDownload();
+    setupLinkCounters();
+    setupTrafficMonitor();
 }
 
 MainWindow::~MainWindow()

@@ -16,6 +16,8 @@ class QTRNet;
 class comSettings;
 class ConfigDialog;
 class DownloadDialog;
+class LinkStats;
+class TrafficMonitor;
 struct TRData;
 
 namespace Ui {
@@ -35,6 +37,10 @@ public:
     // Selects a port and rate in the port dialog as Apply would, without
     // opening it; false for an empty name or a rate the dialog does not offer.
     bool presetPort(const QString &name, qint32 baudRate);
+
+signals:
+    // A handled frame was dropped as shorter than its handler reads.
+    void shortPayloadDropped();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -73,6 +79,8 @@ private:
     void processMeasurement(TRData *pack);
     void showAnswer(const QString &text);
     void flushMeasurementText();
+    void setupLinkCounters();
+    void setupTrafficMonitor();
 
     QCustomPlot *plot = nullptr;
     Ui::MainWindow *ui = nullptr;
@@ -97,4 +105,6 @@ private:
     QTimer *refreshTimer = nullptr;
     TextThrottle measurementText {30}; // one view rewrite per refresh tick at most
     QString languageChoice; // stored for the next start; this run may differ (--lang)
+    LinkStats *linkStats = nullptr;
+    TrafficMonitor *trafficMonitor = nullptr;
 };

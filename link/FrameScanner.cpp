@@ -262,6 +262,8 @@ void FrameScanner::scan(TRData &packet, const std::function<void()> &found)
             if (failureHead == failures.size() || failures.back().pos < i)
                 failureEnd = std::min(failureEnd, i);
             ++counts.frames;
+            if (observer)
+                observer->goodFrame(p, int(j.size));
             found();
             break;
         }

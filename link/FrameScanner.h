@@ -31,6 +31,8 @@ public:
         virtual void damagedFrame(const quint8 *bytes, int size) = 0;
         // Bytes that started no frame.
         virtual void skippedBytes(const quint8 *bytes, int size) = 0;
+        // A good frame, just before it is published.
+        virtual void goodFrame(const quint8 *bytes, int size) = 0;
     };
 
     void append(const QByteArray &bytes);
