@@ -6,6 +6,7 @@
 #include "workflow/MeasurementProcessor.h"
 #include "workflow/WorkflowTexts.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -48,12 +49,20 @@ void measurementLogic(benchmark::State &state)
     }
 }
 
+void openMonitor(BenchWindow &bench)
+{
+    bench.window.findChild<QAction *>(QStringLiteral("actionTrafficMonitor"))->trigger();
+}
+
 // The same through the window: endpoint, parseLidarData, processMeasurement,
 // msg_view into the message view.
+// Args: points, monitor (1: the traffic monitor is open and recording).
 void measurementWindow(benchmark::State &state)
 {
     const auto input = frames(int(state.range(0)), 64);
     BenchWindow bench;
+    if (state.range(1))
+        openMonitor(bench);
     QTRNet *net = MainWindowProbe::net(bench.window);
     std::size_t i = 0;
     for (auto _ : state)
@@ -80,9 +89,11 @@ void drain(BenchWindow &bench)
 // The simulator streams n-point frames at the link's byte rate into the
 // window (a 1e6-point curve already drawn); frames sent against frames shown,
 // and the share of a core this process used.
+// Args: points, monitor (1: the traffic monitor is open all along).
 void endToEnd(benchmark::State &state)
 {
     const int points = int(state.range(0));
+    const bool monitor = state.range(1) != 0;
     const int frameBytes = 11 + 15 * points + 4;
     const int rate = int(BenchFrames::kLinkBytesPerSecond / frameBytes);
     for (auto _ : state) {
@@ -90,6 +101,8 @@ void endToEnd(benchmark::State &state)
         BenchWindow bench;
         if (!openOnSimulator(state, sim, bench, {"--rate", QString::number(rate), "--points", QString::number(points)}))
             return;
+        if (monitor)
+            openMonitor(bench);
         MainWindowProbe::net(bench.window)->sendCmd(0, CommandSet::kStart, 0);
         bench.extendCurve(1000000);
         CpuMeter meter;
@@ -200,11 +213,11 @@ void idleCpu(benchmark::State &state)
 } // namespace
 
 BENCHMARK(measurementLogic)->ArgName("points")->Arg(1)->Arg(300);
-BENCHMARK(measurementWindow)->ArgName("points")->Arg(1)->Arg(300);
+BENCHMARK(measurementWindow)->ArgNames({"points", "monitor"})->Args({1, 0})->Args({300, 0})->Args({1, 1})->Args({300, 1});
 BENCHMARK(waitCpu)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
 BENCHMARK(idleCpu)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(downloadTurnaround)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
-BENCHMARK(endToEnd)->ArgName("points")->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond)
-    ->Arg(1)->Arg(10)->Arg(100)->Arg(300);
+BENCHMARK(endToEnd)->ArgNames({"points", "monitor"})->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond)
+    ->Args({1, 0})->Args({10, 0})->Args({100, 0})->Args({300, 0})->Args({1, 1});
 
 LIDAR_GUI_BENCHMARK_MAIN()
