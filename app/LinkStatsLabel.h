@@ -20,6 +20,9 @@ public:
     static QString detailsText(const LinkCounters &sinceClear, const LinkCounters &sinceOpen,
                                double framesPerSecond, double bytesPerSecond);
 
+    // The text is clipped rather than widening the window.
+    QSize minimumSizeHint() const override { return {0, QLabel::minimumSizeHint().height()}; }
+
 public slots:
     void refresh();
 

@@ -143,6 +143,9 @@ void tst_TrafficMonitor::windowCountsShortPayloadsAndClearResetsTheShownCounters
     QVERIFY(label);
     QCOMPARE(label->parentWidget(), window.statusBar());
     QVERIFY(label->x() < window.findChild<QLabel *>("contactLabel")->x());
+    const int widthWithout = window.minimumSizeHint().width();
+    label->setText(QString(400, QLatin1Char('W')));
+    QCOMPARE(window.minimumSizeHint().width(), widthWithout);
 
     net->receiveData(encodedFrame(0x02, hex("0102")) + encodedFrame(0x10, hex("0C01")));
     QTRY_VERIFY_WITH_TIMEOUT(label->text().startsWith(QStringLiteral("帧 2 ")), 5000);
