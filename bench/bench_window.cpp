@@ -1,6 +1,7 @@
 #include "bench/BenchFrames.h"
 #include "bench/BenchMain.h"
 #include "bench/BenchWindow.h"
+#include "tests/support/PtyPair.h"
 #include "download/DownloadDialog.h"
 #include "workflow/CommandSet.h"
 #include "workflow/MeasurementProcessor.h"
@@ -10,6 +11,7 @@
 #include <QApplication>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QtEndian>
 
 #include <benchmark/benchmark.h>
 
@@ -124,6 +126,52 @@ void endToEnd(benchmark::State &state)
     }
 }
 
+// The window on a line that floats at 0xAA (every byte position a header
+// claiming 43,701 bytes), fed at the link's byte rate from a pseudo-terminal,
+// then 2,000 one-point measurement frames: the share of a core, the rate the
+// line was taken at, and how many of the frames beyond the line's longest
+// claim were shown (all 700 should be; earlier ones may be swallowed by a
+// claim whose checksum happens to match, as the frame format allows).
+void headerLine(benchmark::State &state)
+{
+    constexpr int kFrames = 2000;
+    constexpr int kBeyondClaims = 1300; // 1,300 frames of 34 bytes pass 43,701 bytes
+    for (auto _ : state) {
+        PtyPair pty;
+        BenchWindow bench;
+        if (!pty.isValid() || !bench.open(pty.portName())) {
+            state.SkipWithError("pseudo-terminal not available");
+            return;
+        }
+        int beyond = 0;
+        QObject::connect(MainWindowProbe::net(bench.window), &QTRNet::dataReady, &bench.window, [&](TRData *pack) {
+            if (pack->cmd == 0x02 && pack->data.size() == 19)
+                beyond += qFromLittleEndian<quint32>(pack->data.data() + 15) / 1000u >= quint32(kBeyondClaims);
+        });
+        const QByteArray slice(1024, char(0xAA));
+        CpuMeter meter;
+        qint64 written = 0;
+        while (meter.wallSeconds() < e2eSeconds()) {
+            const auto due = qint64(BenchFrames::kLinkBytesPerSecond * meter.wallSeconds());
+            for (; written < due; written += slice.size())
+                pty.write(slice);
+            EventPump::waitUntil(5);
+        }
+        const double share = meter.share();
+        const double taken = double(written) / meter.wallSeconds();
+        std::mt19937 rng(3);
+        QByteArray frames;
+        for (int i = 0; i < kFrames; ++i)
+            frames += BenchFrames::measurementFrame(1, quint32(i) * 1000u, rng);
+        pty.write(frames);
+        EventPump::waitUntil(10000, [&] { return beyond >= kFrames - kBeyondClaims; });
+        state.SetIterationTime(meter.wallSeconds());
+        state.counters["cpu_share"] = share;
+        state.counters["bytes_per_s"] = taken;
+        state.counters["frames_after"] = beyond;
+    }
+}
+
 double median(std::vector<double> v)
 {
     if (v.empty())
@@ -214,6 +262,7 @@ void idleCpu(benchmark::State &state)
 
 BENCHMARK(measurementLogic)->ArgName("points")->Arg(1)->Arg(300);
 BENCHMARK(measurementWindow)->ArgNames({"points", "monitor"})->Args({1, 0})->Args({300, 0})->Args({1, 1})->Args({300, 1});
+BENCHMARK(headerLine)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(waitCpu)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
 BENCHMARK(idleCpu)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(downloadTurnaround)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
