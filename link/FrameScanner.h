@@ -10,8 +10,8 @@
 
 // Cuts a byte stream into checked frames. A pass finds the same frames as a
 // scan of the whole buffer from its start, and removes everything up to the
-// end of the last frame it found; but each byte position is judged only once
-// more after its claimed frame is complete, and a frame's checksum comes from
+// end of the last frame it found; but each byte position is judged once, and
+// once more when the frame it claims is complete, and a checksum comes from
 // running sums in constant time, so a line full of header bytes costs no more
 // than any other noise. Knows no port.
 class FrameScanner {

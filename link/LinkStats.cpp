@@ -17,7 +17,7 @@ LinkCounters LinkStats::totals() const
     return now;
 }
 
-LinkCounters LinkStats::sinceOpen() const
+LinkCounters LinkStats::sinceOpen()
 {
     const LinkCounters now = totals();
     if (closed && !(now == closedAt)) {

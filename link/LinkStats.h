@@ -21,7 +21,7 @@ public:
     LinkCounters totals() const;
     LinkCounters sinceClear() const { return totals() - clearedAt; }
     // The session that is open, or the last one while the port is closed.
-    LinkCounters sinceOpen() const;
+    LinkCounters sinceOpen();
 
     // Records the totals at `ms` (any monotonic clock); rates come from these.
     void sample(qint64 ms);
@@ -46,9 +46,9 @@ private:
     const LinkCounters &source;
     quint64 shortPayloads = 0;
     LinkCounters clearedAt;
-    mutable LinkCounters openedAt;
-    mutable LinkCounters closedAt;
-    mutable bool closed = false;
+    LinkCounters openedAt;
+    LinkCounters closedAt;
+    bool closed = false;
     std::array<Sample, 8> samples {};
     int sampleCount = 0;
     int newest = -1;
