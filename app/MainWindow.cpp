@@ -29,6 +29,7 @@ MainWindow::MainWindow(QWidget *parent)
     connect(comSettingsDialog, &comSettings::comReady, this, &MainWindow::openCom);
 
     serialPort = new QSerialPort(this);
+    serialPort->setReadBufferSize(QTRNet::kPortReadBuffer);
     connect(ui->actionCloseCom, &QAction::triggered, this, &MainWindow::closeCom);
     connect(serialPort, &QSerialPort::errorOccurred, this, &MainWindow::handleLidarError);
 
@@ -64,6 +65,8 @@ MainWindow::MainWindow(QWidget *parent)
     setupDownload();
     setupMeasurementLog();
     setupStatistics();
+    setupLinkCounters();
+    setupTrafficMonitor();
 }
 
 MainWindow::~MainWindow()

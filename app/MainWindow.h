@@ -21,6 +21,8 @@ class DownloadDialog;
 class MeasurementFeed;
 class MeasurementLog;
 class StatisticsWindow;
+class LinkStats;
+class TrafficMonitor;
 struct TRData;
 
 namespace Ui {
@@ -40,6 +42,10 @@ public:
     // Selects a port and rate in the port dialog as Apply would, without
     // opening it; false for an empty name or a rate the dialog does not offer.
     bool presetPort(const QString &name, qint32 baudRate);
+
+signals:
+    // A handled frame was dropped as shorter than its handler reads.
+    void shortPayloadDropped();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -83,6 +89,8 @@ private:
     void showLogStatus();
     void setupStatistics();
     void showStatistics();
+    void setupLinkCounters();
+    void setupTrafficMonitor();
 
     QCustomPlot *plot = nullptr;
     Ui::MainWindow *ui = nullptr;
@@ -113,4 +121,6 @@ private:
     QLabel *logStatusLabel = nullptr;
     QAction *stopLogAction = nullptr;
     StatisticsWindow *statisticsWindow = nullptr; // made when first asked for
+    LinkStats *linkStats = nullptr;
+    TrafficMonitor *trafficMonitor = nullptr;
 };

@@ -36,6 +36,34 @@ void decodeThroughput(benchmark::State &state)
     state.SetBytesProcessed(int64_t(total));
 }
 
+// Noise that looks like frames: a line held at 0xAA (every position a header
+// claiming 43,701 bytes), or random bytes with a header every 64 bytes
+// (random lengths, so most claims complete and fail their checksum).
+// Args: 0 for the 0xAA line, 1 for the headers in random bytes.
+void hostileThroughput(benchmark::State &state)
+{
+    constexpr int kBytes = 1 << 20;
+    QByteArray bytes(kBytes, char(0xAA));
+    if (state.range(0) == 1) {
+        std::mt19937 rng(12);
+        bytes = BenchFrames::noise(kBytes, rng);
+        for (int at = 0; at + 4 <= kBytes; at += 64)
+            bytes.replace(at, 4, QByteArray(4, char(0xAA)));
+    }
+    QSerialPort port;
+    auto *net = new QTRNet(&port);
+    qint64 packets = 0;
+    QObject::connect(net, &QTRNet::dataReady, [&packets](TRData *) { ++packets; });
+    for (auto _ : state)
+        feed(*net, bytes);
+    const double total = double(bytes.size()) * double(state.iterations());
+    state.counters["link_x"] = benchmark::Counter(total / BenchFrames::kLinkBytesPerSecond,
+                                                  benchmark::Counter::kIsRate);
+    state.counters["packets"] = double(packets) / double(state.iterations());
+    state.counters["buffered"] = net->bufferedBytes();
+    state.SetBytesProcessed(int64_t(total));
+}
+
 // Cost per byte of noise fed when `pile` bytes of noise already wait in the
 // buffer (up to and past the bound of dead bytes kept).
 void garbagePile(benchmark::State &state)
@@ -62,6 +90,7 @@ void garbagePile(benchmark::State &state)
 
 BENCHMARK(decodeThroughput)->ArgNames({"points", "garbage"})
     ->Args({1, 0})->Args({1, 1})->Args({300, 0})->Args({300, 1});
+BENCHMARK(hostileThroughput)->ArgName("stream")->Arg(0)->Arg(1);
 BENCHMARK(garbagePile)->ArgName("pile")
     ->Arg(0)->Arg(QTRNet::kDeadBytesKept / 4)->Arg(QTRNet::kDeadBytesKept)->Arg(16 * QTRNet::kDeadBytesKept);
 

@@ -2,6 +2,7 @@
 #include "bench/BenchMain.h"
 #include "bench/BenchWindow.h"
 #include "app/StatisticsWindow.h"
+#include "tests/support/PtyPair.h"
 #include "download/DownloadDialog.h"
 #include "files/MeasurementLog.h"
 #include "workflow/RollingStatistics.h"
@@ -15,6 +16,7 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QtEndian>
 
 #include <benchmark/benchmark.h>
 
@@ -54,12 +56,20 @@ void measurementLogic(benchmark::State &state)
     }
 }
 
+void openMonitor(BenchWindow &bench)
+{
+    bench.window.findChild<QAction *>(QStringLiteral("actionTrafficMonitor"))->trigger();
+}
+
 // The same through the window: endpoint, parseLidarData, processMeasurement,
 // msg_view into the message view.
+// Args: points, monitor (1: the traffic monitor is open and recording).
 void measurementWindow(benchmark::State &state)
 {
     const auto input = frames(int(state.range(0)), 64);
     BenchWindow bench;
+    if (state.range(1))
+        openMonitor(bench);
     QTRNet *net = MainWindowProbe::net(bench.window);
     std::size_t i = 0;
     for (auto _ : state)
@@ -86,9 +96,11 @@ void drain(BenchWindow &bench)
 // The simulator streams n-point frames at the link's byte rate into the
 // window (a 1e6-point curve already drawn); frames sent against frames shown,
 // and the share of a core this process used.
+// Args: points, monitor (1: the traffic monitor is open all along).
 void endToEnd(benchmark::State &state)
 {
     const int points = int(state.range(0));
+    const bool monitor = state.range(1) != 0;
     const int frameBytes = 11 + 15 * points + 4;
     const int rate = int(BenchFrames::kLinkBytesPerSecond / frameBytes);
     for (auto _ : state) {
@@ -96,6 +108,8 @@ void endToEnd(benchmark::State &state)
         BenchWindow bench;
         if (!openOnSimulator(state, sim, bench, {"--rate", QString::number(rate), "--points", QString::number(points)}))
             return;
+        if (monitor)
+            openMonitor(bench);
         MainWindowProbe::net(bench.window)->sendCmd(0, CommandSet::kStart, 0);
         bench.extendCurve(1000000);
         CpuMeter meter;
@@ -245,6 +259,52 @@ void statisticsPerFrame(benchmark::State &state)
     }
 }
 
+// The window on a line that floats at 0xAA (every byte position a header
+// claiming 43,701 bytes), fed at the link's byte rate from a pseudo-terminal,
+// then 2,000 one-point measurement frames: the share of a core, the rate the
+// line was taken at, and how many of the frames beyond the line's longest
+// claim were shown (all 700 should be; earlier ones may be swallowed by a
+// claim whose checksum happens to match, as the frame format allows).
+void headerLine(benchmark::State &state)
+{
+    constexpr int kFrames = 2000;
+    constexpr int kBeyondClaims = 1300; // 1,300 frames of 34 bytes pass 43,701 bytes
+    for (auto _ : state) {
+        PtyPair pty;
+        BenchWindow bench;
+        if (!pty.isValid() || !bench.open(pty.portName())) {
+            state.SkipWithError("pseudo-terminal not available");
+            return;
+        }
+        int beyond = 0;
+        QObject::connect(MainWindowProbe::net(bench.window), &QTRNet::dataReady, &bench.window, [&](TRData *pack) {
+            if (pack->cmd == 0x02 && pack->data.size() == 19)
+                beyond += qFromLittleEndian<quint32>(pack->data.data() + 15) / 1000u >= quint32(kBeyondClaims);
+        });
+        const QByteArray slice(1024, char(0xAA));
+        CpuMeter meter;
+        qint64 written = 0;
+        while (meter.wallSeconds() < e2eSeconds()) {
+            const auto due = qint64(BenchFrames::kLinkBytesPerSecond * meter.wallSeconds());
+            for (; written < due; written += slice.size())
+                pty.write(slice);
+            EventPump::waitUntil(5);
+        }
+        const double share = meter.share();
+        const double taken = double(written) / meter.wallSeconds();
+        std::mt19937 rng(3);
+        QByteArray frames;
+        for (int i = 0; i < kFrames; ++i)
+            frames += BenchFrames::measurementFrame(1, quint32(i) * 1000u, rng);
+        pty.write(frames);
+        EventPump::waitUntil(10000, [&] { return beyond >= kFrames - kBeyondClaims; });
+        state.SetIterationTime(meter.wallSeconds());
+        state.counters["cpu_share"] = share;
+        state.counters["bytes_per_s"] = taken;
+        state.counters["frames_after"] = beyond;
+    }
+}
+
 double median(std::vector<double> v)
 {
     if (v.empty())
@@ -334,17 +394,18 @@ void idleCpu(benchmark::State &state)
 } // namespace
 
 BENCHMARK(measurementLogic)->ArgName("points")->Arg(1)->Arg(300);
-BENCHMARK(measurementWindow)->ArgName("points")->Arg(1)->Arg(300);
 BENCHMARK(statisticsSlide)->ArgName("window")->Arg(100)->Arg(10000);
 BENCHMARK(statisticsPerFrame);
 BENCHMARK(endToEndLog)->ArgNames({"points", "log"})->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond)
     ->Args({1, 0})->Args({1, 1})->Args({300, 0})->Args({300, 1});
 BENCHMARK(endToEndStatistics)->ArgName("points")->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond)
     ->Arg(1);
+BENCHMARK(measurementWindow)->ArgNames({"points", "monitor"})->Args({1, 0})->Args({300, 0})->Args({1, 1})->Args({300, 1});
+BENCHMARK(headerLine)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(waitCpu)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
 BENCHMARK(idleCpu)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(downloadTurnaround)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
-BENCHMARK(endToEnd)->ArgName("points")->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond)
-    ->Arg(1)->Arg(10)->Arg(100)->Arg(300);
+BENCHMARK(endToEnd)->ArgNames({"points", "monitor"})->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond)
+    ->Args({1, 0})->Args({10, 0})->Args({100, 0})->Args({300, 0})->Args({1, 1});
 
 LIDAR_GUI_BENCHMARK_MAIN()

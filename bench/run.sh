@@ -15,9 +15,9 @@ rm -rf "$out" && mkdir -p "$out"
 export QT_QPA_PLATFORM=offscreen
 status=0
 # One run per family: the CSV report needs the same counters on every row.
-families="bench_receive:decodeThroughput bench_receive:garbagePile bench_plot:refreshStep
+families="bench_receive:decodeThroughput bench_receive:hostileThroughput bench_receive:garbagePile bench_plot:refreshStep
           bench_plot:refreshStepAfterPlayback bench_plot:memoryPerPoint bench_window:measurementLogic bench_window:measurementWindow
-          bench_window:waitCpu bench_window:idleCpu bench_window:downloadTurnaround bench_window:endToEnd
+          bench_window:headerLine bench_window:waitCpu bench_window:idleCpu bench_window:downloadTurnaround bench_window:endToEnd
           bench_window:statisticsSlide bench_window:statisticsPerFrame bench_window:endToEndLog
           bench_window:endToEndStatistics"
 for f in $families; do
@@ -38,7 +38,7 @@ function line(what, value, unit, target, ratio) {
 !/^"/ { next }
 {
     gsub(/"/, "", $1); name = $1
-    if (name ~ /^decodeThroughput/) {
+    if (name ~ /^(decodeThroughput|hostileThroughput)/) {
         v = col("link_x"); line(name, v, "x link", ">= 1000", v / 1000)
     } else if (name ~ /^garbagePile/) {
         v = col("ns_per_byte") * 1e9; split(name, parts, "pile:"); arg = parts[2] + 0
@@ -74,6 +74,10 @@ function line(what, value, unit, target, ratio) {
     } else if (name ~ /^downloadTurnaround/) {
         v = col("turnaround_us_median"); line(name " median", v, "us", "<= 113", v / 113)
         line(name " p90", col("turnaround_us_p90"), "us", "", 0)
+    } else if (name ~ /^headerLine/) {
+        v = col("bytes_per_s"); line(name " taken", v, "B/s", ">= 92160", v / 92160)
+        line(name " cpu", col("cpu_share"), "core", "< 0.5", col("cpu_share") / 0.5)
+        line(name " frames after", col("frames_after"), "frames", "700", col("frames_after") / 700)
     } else if (name ~ /^(waitCpu|idleCpu)/) {
         v = col("cpu_share"); line(name, v, "core", "< 0.05", v / 0.05)
     }

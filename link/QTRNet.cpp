@@ -40,7 +40,10 @@ bool QTRNet::writeFrame(const TRData &pack)
         return false;
     QByteArray frame;
     TRCodec().encode(pack, frame);
-    return port->write(frame) >= 0;
+    if (port->write(frame) < 0)
+        return false;
+    emit frameSent(frame);
+    return true;
 }
 
 bool QTRNet::sendCmd(quint8 addr, quint8 cmd, quint32 value)

@@ -17,6 +17,9 @@ class QTRNet : public QObject {
     Q_OBJECT
 public:
     static constexpr int kDeadBytesKept = FrameScanner::kDeadBytesKept;
+    // What the port itself may hold unread: many of the longest frames, so
+    // nothing is lost at the link's rate, yet bounded under any input.
+    static constexpr qint64 kPortReadBuffer = 16 * qint64(TRCodec::kMaxFrame);
 
     // Throws the text "SerialPort is NULL" when given no port.
     explicit QTRNet(QSerialPort *port);
@@ -41,10 +44,16 @@ public:
     // Whether a send could reach the port now, busy aside.
     bool portOpen() const;
     int bufferedBytes() const { return rxBuffer.bufferedBytes(); }
+    // Running totals of the receive side; they never go back.
+    const LinkCounters &counters() const { return rxBuffer.counters(); }
+    // Told what the receive side steps over; null for none.
+    void setScanObserver(FrameScanner::Observer *observer) { rxBuffer.setObserver(observer); }
 
 signals:
     // Direct connections only: `pack` is valid during the call alone.
     void dataReady(TRData *pack);
+    // Every frame handed to the port, as written.
+    void frameSent(const QByteArray &frame);
 
 private:
     bool writeFrame(const TRData &pack);

@@ -186,6 +186,7 @@ class tst_FaultsLink : public QObject {
 private slots:
     void noisyStreamStaysBoundedAndEveryGoodFrameArrives();
     void vanishedPeerMidFrameAndStartWithTheNextPeer();
+    void portBufferIsBoundedAndTheLongestFrameStillArrives();
 };
 
 // Several seconds of noise, with a long run that never holds a header: the
@@ -252,6 +253,29 @@ void tst_FaultsLink::vanishedPeerMidFrameAndStartWithTheNextPeer()
     QVERIFY(rig.feed(next, after, 2));
     QTRY_COMPARE_WITH_TIMEOUT(rig.sequence.size(), 60, 20000);
     QCOMPARE(rig.sequence.mid(20), rig.expected(100, 40));
+}
+
+// What the window has not read yet waits in the port's own buffer, which is
+// bounded; the longest frame still passes, between ordinary ones.
+void tst_FaultsLink::portBufferIsBoundedAndTheLongestFrameStillArrives()
+{
+    Rig rig;
+    QVERIFY(rig.window->presetPort(rig.pty.portName(), 921600));
+    rig.button("pbStart")->click();
+    QSerialPort *port = Probe::port(*rig.window);
+    QVERIFY(port->isOpen());
+    QVERIFY(port->readBufferSize() >= 2 * qint64(TRCodec::kMaxFrame));
+    QVERIFY(port->readBufferSize() <= 64 * qint64(TRCodec::kMaxFrame));
+
+    QRandomGenerator rng(13);
+    // 4368 points, the timestamp, then 11 bytes the handler ignores.
+    QByteArray payload = measurementFrame(1, 4368, rng).mid(10, 65524);
+    payload += QByteArray(11, char(0xAA));
+    const QByteArray longest = encodedFrame(0x02, payload);
+    QCOMPARE(longest.size(), 65546);
+    QVERIFY(rig.feed(rig.pty, measurementFrame(0, 3, rng) + longest + measurementFrame(2, 3, rng), 3));
+    QTRY_COMPARE_WITH_TIMEOUT(rig.sequence.size(), 3, 20000);
+    QCOMPARE(rig.sequence, rig.expected(0, 3));
 }
 
 QTEST_MAIN(tst_FaultsLink)

@@ -149,7 +149,7 @@ void tst_MainWindowShell::menusHoldTheirEntriesInOrder()
     QCOMPARE(actionNames(child<QMenu>(window.data(), "menu")->actions()),
              (QStringList{"actionSaveCurveToPic", "actionRecordData", "actionPlaybackData", "actionEixt"}));
     QCOMPARE(actionNames(child<QMenu>(window.data(), "menu_2")->actions()),
-             (QStringList{"actionOpenCom", "actionCloseCom", "actionConfigPara", "menuLanguage"}));
+             (QStringList{"actionOpenCom", "actionCloseCom", "actionConfigPara", "menuLanguage", "actionTrafficMonitor"}));
     QCOMPARE(actionNames(child<QMenu>(window.data(), "download")->actions()), QStringList{"actionDownload"});
     QCOMPARE(actionNames(child<QMenu>(window.data(), "menuHelp")->actions()), QStringList{"actionAbout"});
 }

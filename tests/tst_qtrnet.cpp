@@ -39,12 +39,15 @@ private slots:
     void receivePublishesFramesInOrder();
     void frameSplitAcrossChunksIsPublishedOnce();
     void byteByByteDeliveryFindsEveryFrame();
+    void incrementalScanMatchesFullRescan_data();
     void incrementalScanMatchesFullRescan();
+    void headerLineThenFramesMatchesFullRescan();
+    void longestFrameAfterNoiseArrivesInSmallChunks();
     void garbagePileStaysBoundedAndLaterFramesArrive();
     void receiverThatFeedsMoreBytesDoesNotReenterThePass();
     void sendWritesExactlyTheFrameToThePort();
     void sendsAreRefusedWhenClosedBusyOrUnwritable();
-    void oversizedPayloadIsRefused();
+    void payloadUpToTheLengthFieldsLimitIsSentAndNoLonger();
     void waitLastsAtLeastItsTimeHandlesEventsAndDoesNotSpin();
     void nestedWaitReturnsAtOnce();
 };
@@ -141,14 +144,39 @@ void tst_QTRNet::byteByByteDeliveryFindsEveryFrame()
     }
 }
 
+// Noise of the header-heavy kind: runs of 0xAA (every position a header
+// claiming 0xAAAA bytes) and headers with short lengths over random bytes,
+// so that many overlapping candidates complete and fail their checksums.
+namespace {
+QByteArray headerHeavyNoise(QRandomGenerator &rng)
+{
+    if (rng.bounded(2) == 0)
+        return QByteArray(1 + rng.bounded(300), char(0xAA));
+    QByteArray noise = QByteArray(4 + rng.bounded(3), char(0xAA));
+    for (int k = 0, n = 4 + rng.bounded(40); k < n; ++k)
+        noise += char(rng.bounded(4) == 0 ? 0xAA : rng.bounded(24));
+    return noise;
+}
+} // namespace
+
+void tst_QTRNet::incrementalScanMatchesFullRescan_data()
+{
+    QTest::addColumn<bool>("headerHeavy");
+    QTest::newRow("scattered noise") << false;
+    QTest::newRow("header-heavy noise") << true;
+}
+
 void tst_QTRNet::incrementalScanMatchesFullRescan()
 {
-    QRandomGenerator rng(20261207);
+    QFETCH(bool, headerHeavy);
+    QRandomGenerator rng(headerHeavy ? 4711 : 20261207);
     for (int round = 0; round < 200; ++round) {
         QByteArray stream;
         while (stream.size() < 3000) {
             const int kind = rng.bounded(4);
-            if (kind == 0) {
+            if (kind == 0 && headerHeavy) {
+                stream += headerHeavyNoise(rng);
+            } else if (kind == 0) {
                 QByteArray noise(rng.bounded(12), '\0');
                 for (char &c : noise)
                     c = char(rng.bounded(3) == 0 ? 0xAA : rng.bounded(256));
@@ -178,6 +206,57 @@ void tst_QTRNet::incrementalScanMatchesFullRescan()
         QCOMPARE(seen, reference.published);
         QCOMPARE(net.bufferedBytes(), reference.buffer.size());
     }
+}
+
+// A line held at 0xAA long enough for its claimed frames to complete: their
+// checksums run over the frames after it, and some happen to match.
+void tst_QTRNet::headerLineThenFramesMatchesFullRescan()
+{
+    QRandomGenerator rng(12);
+    QByteArray stream(50000, char(0xAA));
+    for (int k = 0; k < 60; ++k)
+        stream += encodedFrame(quint8(k), QByteArray(rng.bounded(200), char(rng.bounded(256))));
+    stream += QByteArray(3000, char(0xAA)) + encodedFrame(0x10, hex("0201"));
+
+    QSerialPort port;
+    QTRNet net(&port);
+    QList<QByteArray> seen;
+    connect(&net, &QTRNet::dataReady, this, [&](TRData *p) { seen.append(encodedFrame(*p)); });
+    ReferenceScanner reference;
+    for (int at = 0; at < stream.size();) {
+        const QByteArray piece = stream.mid(at, 4096 + rng.bounded(12288));
+        net.receiveData(piece);
+        reference.receive(piece);
+        at += piece.size();
+    }
+    QVERIFY(!reference.published.isEmpty());
+    QCOMPARE(seen, reference.published);
+    QCOMPARE(net.bufferedBytes(), reference.buffer.size());
+}
+
+// The longest frame, behind a little noise and trickling in, must not lose
+// its beginning to the bound on dead bytes.
+void tst_QTRNet::longestFrameAfterNoiseArrivesInSmallChunks()
+{
+    QRandomGenerator rng(18);
+    QByteArray payload(int(TRCodec::kMaxPayload), '\0');
+    for (char &c : payload)
+        c = char(rng.bounded(256));
+    QByteArray noise(1000, '\0');
+    for (char &c : noise)
+        c = char(rng.bounded(0x80));
+    const QByteArray stream = noise + encodedFrame(0x02, payload);
+    QCOMPARE(stream.size(), 1000 + 65546);
+
+    QSerialPort port;
+    QTRNet net(&port);
+    Recorder rec;
+    rec.attach(net);
+    for (int at = 0; at < stream.size(); at += 1000)
+        net.receiveData(stream.mid(at, 1000));
+    QCOMPARE(rec.packets.size(), 1);
+    QVERIFY(rec.packets[0].data == std::vector<quint8>(payload.begin(), payload.end()));
+    QCOMPARE(net.bufferedBytes(), 0);
 }
 
 void tst_QTRNet::garbagePileStaysBoundedAndLaterFramesArrive()
@@ -270,15 +349,23 @@ void tst_QTRNet::sendsAreRefusedWhenClosedBusyOrUnwritable()
     QVERIFY(!net.sendCmd(0, 0x02, 0));
 }
 
-void tst_QTRNet::oversizedPayloadIsRefused()
+void tst_QTRNet::payloadUpToTheLengthFieldsLimitIsSentAndNoLonger()
 {
     PtyPair pty;
     QSerialPort port(pty.portName());
     QVERIFY(port.open(QIODevice::ReadWrite));
     QTRNet net(&port);
-    const QByteArray big(65536, 'x');
-    QVERIFY(!net.sendData(1, 0x0B, reinterpret_cast<const quint8 *>(big.constData()), 65536, 0));
+    QByteArray big(65536, 'x');
+    big[0] = 1;
+    const auto *bytes = reinterpret_cast<const quint8 *>(big.constData());
+    QVERIFY(!net.sendData(1, 0x0B, bytes, 65536, 0));
     QVERIFY(pty.read(1, 200).isEmpty());
+
+    QVERIFY(net.sendData(1, 0x0B, bytes, 65535, 0));
+    const QByteArray written = pty.read(65546, 20000);
+    QCOMPARE(written.size(), 65546);
+    QCOMPARE(written.mid(8, 2).toHex(), QByteArray("ffff"));
+    QCOMPARE(written, encodedFrame(0x0B, big.left(65535), 1));
 }
 
 void tst_QTRNet::waitLastsAtLeastItsTimeHandlesEventsAndDoesNotSpin()

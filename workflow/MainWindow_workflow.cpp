@@ -34,6 +34,7 @@ void MainWindow::parseLidarData(TRData *pack)
         return;
     if (len < minimumPayload(cmd)) {
         qDebug().noquote() << shortPayloadLine(cmd, len);
+        emit shortPayloadDropped();
         return;
     }
     const quint8 *p = pack->data.data();

@@ -75,6 +75,45 @@
     </message>
 </context>
 <context>
+    <name>LinkStatsLabel</name>
+    <message>
+        <source>帧 %1  %2 帧/秒  %3 字节/秒  校验错误 %4  丢弃 %5 字节  过短 %6</source>
+        <translation>Frames %1  %2 frames/s  %3 bytes/s  checksum errors %4  skipped %5 bytes  too short %6</translation>
+    </message>
+    <message>
+        <source>自清除以来</source>
+        <translation>Since Clear</translation>
+    </message>
+    <message>
+        <source>自端口打开以来</source>
+        <translation>Since the port opened</translation>
+    </message>
+    <message>
+        <source>接收帧</source>
+        <translation>Frames received</translation>
+    </message>
+    <message>
+        <source>接收字节</source>
+        <translation>Bytes received</translation>
+    </message>
+    <message>
+        <source>校验错误</source>
+        <translation>Checksum errors</translation>
+    </message>
+    <message>
+        <source>丢弃字节</source>
+        <translation>Bytes skipped</translation>
+    </message>
+    <message>
+        <source>过短负载</source>
+        <translation>Payloads too short</translation>
+    </message>
+    <message>
+        <source>最近一秒：%1 帧/秒，%2 字节/秒</source>
+        <translation>Last second: %1 frames/s, %2 bytes/s</translation>
+    </message>
+</context>
+<context>
     <name>LogStartDialog</name>
     <message>
         <source>开始记录日志</source>
@@ -281,6 +320,10 @@ No permission</translation>
         <translation>Cannot create the log file<byte value="xd"/>
 %1</translation>
     </message>
+    <message>
+        <source>原始数据监视器</source>
+        <translation>Raw traffic monitor</translation>
+    </message>
 </context>
 <context>
     <name>MeasurementLog</name>
@@ -398,6 +441,80 @@ No permission</translation>
     <message>
         <source>窗口</source>
         <translation>Window</translation>
+    </message>
+</context>
+<context>
+    <name>TrafficModel</name>
+    <message>
+        <source>发</source>
+        <translation>out</translation>
+    </message>
+    <message>
+        <source>收</source>
+        <translation>in</translation>
+    </message>
+    <message>
+        <source>杂散字节</source>
+        <translation>stray bytes</translation>
+    </message>
+    <message>
+        <source>正确</source>
+        <translation>ok</translation>
+    </message>
+    <message>
+        <source>错误</source>
+        <translation>bad</translation>
+    </message>
+    <message>
+        <source>时间</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>方向</source>
+        <translation>Direction</translation>
+    </message>
+    <message>
+        <source>地址</source>
+        <translation>Address</translation>
+    </message>
+    <message>
+        <source>命令</source>
+        <translation>Command</translation>
+    </message>
+    <message>
+        <source>偏移</source>
+        <translation>Offset</translation>
+    </message>
+    <message>
+        <source>长度</source>
+        <translation>Length</translation>
+    </message>
+    <message>
+        <source>校验</source>
+        <translation>Checksum</translation>
+    </message>
+    <message>
+        <source>数据</source>
+        <translation>Data</translation>
+    </message>
+</context>
+<context>
+    <name>TrafficMonitor</name>
+    <message>
+        <source>原始数据监视器</source>
+        <translation>Raw traffic monitor</translation>
+    </message>
+    <message>
+        <source>暂停</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <source>清除</source>
+        <translation>Clear</translation>
+    </message>
+    <message>
+        <source>复制为十六进制</source>
+        <translation>Copy as hex</translation>
     </message>
 </context>
 <context>
