@@ -17,12 +17,12 @@ private:
     // and ends that loop afterwards so the next test starts unquit.
     static void insideApplicationLoop(const std::function<void()> &body)
     {
-        QTimer::singleShot(0, qApp, [&] {
+        QTimer::singleShot(0, QCoreApplication::instance(), [&] {
             body();
             QCoreApplication::exit(0);
         });
         QTimer guard;
-        connect(&guard, &QTimer::timeout, qApp, [] { QCoreApplication::exit(99); });
+        connect(&guard, &QTimer::timeout, QCoreApplication::instance(), [] { QCoreApplication::exit(99); });
         guard.start(20000);
         QCOMPARE(QCoreApplication::exec(), 0);
     }
@@ -57,7 +57,7 @@ void tst_EventPump::quitWithoutTheConditionIsReportedAsQuitting()
 {
     EventPump::Outcome outcome = EventPump::Outcome::TimedOut;
     insideApplicationLoop([&] {
-        QTimer::singleShot(10, qApp, [] { QCoreApplication::quit(); });
+        QTimer::singleShot(10, QCoreApplication::instance(), [] { QCoreApplication::quit(); });
         outcome = EventPump::waitUntil(10000, [] { return false; });
     });
     QCOMPARE(int(outcome), int(EventPump::Outcome::Quitting));
