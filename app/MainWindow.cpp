@@ -67,6 +67,7 @@ MainWindow::MainWindow(QWidget *parent)
     setupStatistics();
     setupLinkCounters();
     setupTrafficMonitor();
+    setupLinkHealth();
 }
 
 MainWindow::~MainWindow()

@@ -23,6 +23,7 @@ class MeasurementLog;
 class StatisticsWindow;
 class LinkStats;
 class TrafficMonitor;
+class LinkSupervisor;
 struct TRData;
 
 namespace Ui {
@@ -91,6 +92,7 @@ private:
     void showStatistics();
     void setupLinkCounters();
     void setupTrafficMonitor();
+    void setupLinkHealth();
 
     QCustomPlot *plot = nullptr;
     Ui::MainWindow *ui = nullptr;
@@ -123,4 +125,6 @@ private:
     StatisticsWindow *statisticsWindow = nullptr; // made when first asked for
     LinkStats *linkStats = nullptr;
     TrafficMonitor *trafficMonitor = nullptr;
+    bool autoReconnect = true;          // settings key AutoReconnect
+    LinkSupervisor *linkSupervisor = nullptr;
 };

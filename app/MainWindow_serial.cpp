@@ -1,35 +1,10 @@
 #include "app/MainWindow.h"
 
+#include "link/PortLoss.h"
 #include "link/QTRNet.h"
 #include "link/comSettings.h"
 
 #include <QDebug>
-#include <QSerialPortInfo>
-
-// LIDAR_NO_POSIX builds the branch other systems get, so that it is compiled
-// (and kept building) here too.
-#if defined(Q_OS_UNIX) && !defined(LIDAR_NO_POSIX)
-#define LIDAR_POLL_HANGUP
-#include <poll.h>
-#endif
-
-namespace {
-// A line whose other end is gone (an unplugged bridge, a closed
-// pseudo-terminal) can report endless read errors instead of a resource
-// error; the hang-up on its handle says the device has vanished all the same.
-// Where there is no poll(), a port the system no longer lists has vanished.
-bool lineHungUp(const QSerialPort &port)
-{
-    if (!port.isOpen())
-        return false;
-#ifdef LIDAR_POLL_HANGUP
-    pollfd line {int(port.handle()), POLLIN, 0};
-    return ::poll(&line, 1, 0) == 1 && (line.revents & (POLLHUP | POLLERR | POLLNVAL));
-#else
-    return QSerialPortInfo(port).isNull();
-#endif
-}
-} // namespace
 
 // Always reopens, also with unchanged settings; a failure leaves it closed.
 bool MainWindow::openCom()
@@ -69,9 +44,7 @@ void MainWindow::closeCom()
 // Only a vanished device is acted on; damaged bytes are left to the frame checks.
 void MainWindow::handleLidarError(QSerialPort::SerialPortError error)
 {
-    const bool vanished = error == QSerialPort::ResourceError
-        || (error == QSerialPort::ReadError && lineHungUp(*serialPort));
-    if (!vanished)
+    if (!PortLoss::deviceVanished(*serialPort, error))
         return;
     serialPort->close();
     disconnect(serialPort, &QSerialPort::readyRead, this, &MainWindow::readLidarData);

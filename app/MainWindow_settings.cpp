@@ -37,6 +37,7 @@ void MainWindow::loadSettings()
 
     const QString begin = settings.value(QStringLiteral("Begin"), QStringLiteral("Space")).toString();
     const QString clear = settings.value(QStringLiteral("Clear"), QStringLiteral("F3")).toString();
+    autoReconnect = settings.value(QStringLiteral("AutoReconnect"), true).toBool();
     startShortcut->setKey(QKeySequence(begin, QKeySequence::NativeText));
     clearShortcut->setKey(QKeySequence(clear, QKeySequence::NativeText));
 
@@ -57,4 +58,5 @@ void MainWindow::saveSettings()
     settings.setValue(QStringLiteral("PeakValue"), int(configDialog->getPeakValue()));
     settings.setValue(QStringLiteral("OriginalValue"), int(configDialog->getOriginalValue()));
     settings.setValue(UiLanguage::kSettingsKey, languageChoice);
+    settings.setValue(QStringLiteral("AutoReconnect"), autoReconnect);
 }

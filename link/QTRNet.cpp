@@ -36,12 +36,16 @@ bool QTRNet::portOpen() const
 
 bool QTRNet::writeFrame(const TRData &pack)
 {
-    if (busy || !port->isOpen())
+    if (busy || !port->isOpen()) {
+        emit sendRefused(pack, busy ? Refusal::Busy : Refusal::PortClosed);
         return false;
+    }
     QByteArray frame;
     TRCodec().encode(pack, frame);
-    if (port->write(frame) < 0)
+    if (port->write(frame) < 0) {
+        emit sendRefused(pack, Refusal::WriteFailed);
         return false;
+    }
     emit frameSent(frame);
     return true;
 }

@@ -16,6 +16,11 @@ class QSerialPort;
 class QTRNet : public QObject {
     Q_OBJECT
 public:
+    // Why a send wrote nothing: a wait was running, the port was closed, or
+    // the port refused the bytes.
+    enum class Refusal { Busy, PortClosed, WriteFailed };
+    Q_ENUM(Refusal)
+
     static constexpr int kDeadBytesKept = FrameScanner::kDeadBytesKept;
     // What the port itself may hold unread: many of the longest frames, so
     // nothing is lost at the link's rate, yet bounded under any input.
@@ -54,6 +59,8 @@ signals:
     void dataReady(TRData *pack);
     // Every frame handed to the port, as written.
     void frameSent(const QByteArray &frame);
+    // Each packet a send gave up on, and why. Direct connections only.
+    void sendRefused(const TRData &pack, QTRNet::Refusal why);
 
 private:
     bool writeFrame(const TRData &pack);

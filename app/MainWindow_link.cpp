@@ -1,0 +1,69 @@
+#include "app/MainWindow.h"
+#include "ui_MainWindow.h"
+
+#include "app/LinkStatusView.h"
+#include "app/StaleTextMarker.h"
+#include "link/LinkSupervisor.h"
+#include "link/LinkTexts.h"
+#include "link/comSettings.h"
+
+#include <QCloseEvent>
+#include <QShortcut>
+
+namespace {
+
+// Tells the supervisor to stop for good once the window is closing.
+class CloseWatcher : public QObject {
+public:
+    CloseWatcher(QWidget *window, LinkSupervisor *supervisor)
+        : QObject(window)
+        , supervisor(supervisor)
+    {
+        window->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Close)
+            supervisor->shutDown();
+        return false;
+    }
+
+private:
+    LinkSupervisor *supervisor;
+};
+
+} // namespace
+
+// The link's state and failures in the status bar, a stale mark on the
+// message view, and reconnection after a loss. The supervisor hears the
+// port's errors after handleLidarError and the user's actions after their
+// slots, since it is connected after them.
+void MainWindow::setupLinkHealth()
+{
+    linkSupervisor = new LinkSupervisor(serialPort, net);
+    linkSupervisor->setAutoReconnect(autoReconnect);
+    auto *view = new LinkStatusView(ui->statusBar);
+    // Leftmost, whatever the status bar already holds.
+    ui->statusBar->insertWidget(0, view, 1);
+    auto *stale = new StaleTextMarker(ui->msg, net);
+
+    auto showState = [this, view, stale](LinkState state) {
+        view->showState(LinkTexts::stateLine(linkSupervisor->portName(), linkSupervisor->baudRate(), state), state);
+        if (state == LinkState::Disconnected || state == LinkState::Unconnected)
+            stale->mark();
+    };
+    showState(linkSupervisor->state());
+    connect(linkSupervisor, &LinkSupervisor::stateChanged, view, showState);
+    connect(linkSupervisor, &LinkSupervisor::problem, view, &LinkStatusView::showProblem);
+    connect(linkSupervisor, &LinkSupervisor::notice, view, &LinkStatusView::showNotice);
+    connect(linkSupervisor, &LinkSupervisor::reopened, this, [this] {
+        connect(serialPort, &QSerialPort::readyRead, this, &MainWindow::readLidarData, Qt::UniqueConnection);
+    });
+
+    connect(comSettingsDialog, &comSettings::comReady, linkSupervisor, &LinkSupervisor::sync);
+    connect(ui->pbStart, &QAbstractButton::clicked, linkSupervisor, &LinkSupervisor::sync);
+    connect(startShortcut, &QShortcut::activated, linkSupervisor, &LinkSupervisor::sync);
+    connect(ui->actionCloseCom, &QAction::triggered, linkSupervisor, &LinkSupervisor::userClosed);
+    new CloseWatcher(this, linkSupervisor);
+}
