@@ -5,6 +5,7 @@
 #include "app/SettingsRules.h"
 #include "download/DownloadDialog.h"
 #include "files/MeasurementLog.h"
+#include "link/LinkSupervisor.h"
 #include "link/QTRNet.h"
 #include "link/comSettings.h"
 
@@ -78,6 +79,7 @@ MainWindow::~MainWindow()
     serialPort->disconnect(this);
     measurementLog->disconnect(this);
     measurementLog->stop();
+    linkSupervisor->shutDown();
     delete ui;
 }
 

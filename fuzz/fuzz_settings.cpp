@@ -20,12 +20,13 @@ struct MainWindowProbe {
     static void save(MainWindow &w) { w.saveSettings(); }
     static QString state(const MainWindow &w)
     {
-        return QStringLiteral("%1x%2|%3|%4|%5|%6|%7")
+        return QStringLiteral("%1x%2|%3|%4|%5|%6|%7|%8")
             .arg(w.width())
             .arg(w.height())
             .arg(w.configDialog->getPeakValue())
             .arg(w.configDialog->getOriginalValue())
-            .arg(w.savedFilePath, w.startShortcut->key().toString(), w.clearShortcut->key().toString());
+            .arg(w.savedFilePath, w.startShortcut->key().toString(), w.clearShortcut->key().toString())
+            .arg(w.autoReconnect);
     }
 };
 

@@ -75,6 +75,8 @@ void LinkSupervisor::shutDown()
 {
     shutdown = true;
     retry.stop();
+    port->disconnect(this);
+    net->disconnect(this);
 }
 
 void LinkSupervisor::giveUp()

@@ -38,7 +38,8 @@ public:
 public slots:
     void sync();
     void userClosed();
-    // No more attempts, whatever happens next (the window is closing).
+    // No more attempts, and deaf to the port and the endpoint from now on
+    // (the window is closing or being taken apart).
     void shutDown();
 
 signals:

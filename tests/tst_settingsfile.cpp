@@ -152,8 +152,9 @@ void tst_SettingsFile::firstRunUsesDefaultsAndWritesAllKeys()
         sizeAtExit = w.size();
     }
     QSettings ini(iniPath(), QSettings::IniFormat);
-    QCOMPARE(ini.allKeys().size(), 7);
+    QCOMPARE(ini.allKeys().size(), 8);
     QCOMPARE(ini.value("Language").toString(), QStringLiteral("zh_CN"));
+    QCOMPARE(ini.value("AutoReconnect").toString(), QStringLiteral("true"));
     QCOMPARE(ini.value("WindowSize").toSize(), sizeAtExit);
     QCOMPARE(ini.value("PeakValue").toInt(), 2300);
     QCOMPARE(ini.value("OriginalValue").toInt(), 10);

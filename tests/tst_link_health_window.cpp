@@ -1,0 +1,205 @@
+#include "app/MainWindow.h"
+#include "link/QTRNet.h"
+#include "tests/support/DebugCapture.h"
+#include "tests/support/Frames.h"
+#include "tests/support/PtyPair.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QtEndian>
+#include <QtTest>
+#include <qcustomplot.h>
+
+struct MainWindowProbe {
+    static QSerialPort *port(MainWindow &w) { return w.serialPort; }
+};
+
+namespace {
+
+const QByteArray kStartFrame = QByteArray::fromHex("aaaaaaaa0002000004000000000006");
+
+// One point at `distance`, a clean echo.
+QByteArray measurement(qint16 distance)
+{
+    QByteArray payload(19, '\0');
+    auto *p = reinterpret_cast<uchar *>(payload.data());
+    qToLittleEndian<qint16>(distance, p);
+    qToLittleEndian<quint16>(50, p + 2);
+    return encodedFrame(0x02, payload);
+}
+
+// The window started in a fresh working directory, its port reached through
+// a symbolic link that a device can come back under.
+struct Rig {
+    QTemporaryDir dir;
+    QString link = dir.filePath(QStringLiteral("ttyLidar"));
+    std::unique_ptr<MainWindow> window;
+
+    explicit Rig(const QByteArray &ini = {})
+    {
+        QDir::setCurrent(dir.path());
+        if (!ini.isEmpty()) {
+            QFile file(dir.filePath(QStringLiteral("Trivane_QZ90.ini")));
+            file.open(QIODevice::WriteOnly);
+            file.write(ini);
+        }
+        window = std::make_unique<MainWindow>();
+        window->show();
+    }
+
+    bool pointAt(const PtyPair &pty)
+    {
+        QFile::remove(link);
+        return QFile::link(pty.portName(), link);
+    }
+    void pull(PtyPair &pty)
+    {
+        QFile::remove(link);
+        pty.closeMaster();
+    }
+    // Port chosen, Start pressed, Start read off the line.
+    bool startOn(PtyPair &pty)
+    {
+        if (!pointAt(pty) || !window->presetPort(link, 230400))
+            return false;
+        click("pbStart");
+        return pty.read(15, 5000) == kStartFrame;
+    }
+
+    void click(const char *name) { window->findChild<QAbstractButton *>(name)->click(); }
+    QString state() { return window->findChild<QLabel *>("linkStateLabel")->text(); }
+    QString message() { return window->findChild<QLabel *>("linkMessageLabel")->text(); }
+    QPlainTextEdit *view() { return window->findChild<QPlainTextEdit *>("msg"); }
+    bool viewGreyed()
+    {
+        const QPalette p = view()->palette();
+        return p.color(QPalette::Active, QPalette::Text) == p.color(QPalette::Disabled, QPalette::Text);
+    }
+    QCPGraph *curve() { return window->findChild<QCustomPlot *>()->graph(0); }
+    bool portOpen() { return MainWindowProbe::port(*window)->isOpen(); }
+};
+
+} // namespace
+
+class tst_LinkHealthWindow : public QObject {
+    Q_OBJECT
+private slots:
+    void statusBarFollowsAPulledSensorBackToAcquisition();
+    void failuresShowInTheStatusBarWithoutABox();
+    void noRetriesAfterTheUserClosedThePortOrTheWindow();
+    void autoReconnectKeyTurnsRetriesOffAndIsKept();
+};
+
+void tst_LinkHealthWindow::statusBarFollowsAPulledSensorBackToAcquisition()
+{
+    Rig rig;
+    QCOMPARE(rig.state(), QStringLiteral("未连接"));
+    PtyPair first;
+    QVERIFY(rig.startOn(first));
+    QCOMPARE(rig.state(), rig.link + QStringLiteral("  230400 bps  采集中"));
+
+    for (qint16 d = 1000; d < 1010; ++d) {
+        QVERIFY(first.write(measurement(d)));
+        QTest::qWait(40);
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(rig.curve()->dataCount() >= 50, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(rig.view()->toPlainText().startsWith(QStringLiteral("distance:1009\n")), 10000);
+    const QString lastText = rig.view()->toPlainText();
+    const int pointsBefore = rig.curve()->dataCount();
+    const double firstValue = rig.curve()->data()->at(0)->value;
+    QVERIFY(!rig.viewGreyed());
+
+    rig.pull(first);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.state(), rig.link + QStringLiteral("  230400 bps  已断开"), 10000);
+    QVERIFY(rig.message().contains(QStringLiteral("已断开")));
+    QVERIFY(rig.viewGreyed());
+    QCOMPARE(rig.view()->toPlainText(), lastText);
+    QTRY_VERIFY_WITH_TIMEOUT(rig.state().endsWith(QStringLiteral("重新连接中")), 10000);
+
+    PtyPair second;
+    QVERIFY(rig.pointAt(second));
+    QCOMPARE(second.read(15, 10000), kStartFrame);
+    QTRY_VERIFY_WITH_TIMEOUT(rig.state().endsWith(QStringLiteral("采集中")), 10000);
+    QVERIFY(rig.viewGreyed());
+    QVERIFY(second.write(measurement(2000)));
+    QTRY_VERIFY_WITH_TIMEOUT(rig.view()->toPlainText().startsWith(QStringLiteral("distance:2000\n")), 10000);
+    QVERIFY(!rig.viewGreyed());
+    QTRY_VERIFY_WITH_TIMEOUT(rig.curve()->dataCount() > pointsBefore, 10000);
+    QCOMPARE(rig.curve()->data()->at(0)->value, firstValue);
+    QCOMPARE(rig.curve()->data()->at(pointsBefore - 1)->key, double(pointsBefore - 1));
+    QCOMPARE(second.read(1, 1000), QByteArray());
+}
+
+void tst_LinkHealthWindow::failuresShowInTheStatusBarWithoutABox()
+{
+    Rig rig;
+    DebugCapture debug;
+    rig.click("pbStart");
+    QCOMPARE(rig.message(), QStringLiteral("串口未设置：请在“设置 → 打开串口”中选择串口"));
+    QVERIFY(debug.contains(QStringLiteral("Error:串口未设置")));
+
+    QVERIFY(rig.window->presetPort(rig.link, 460800));
+    rig.click("pbStart");
+    QVERIFY2(rig.message().startsWith(QStringLiteral("找不到串口 ") + rig.link), qPrintable(rig.message()));
+    QCOMPARE(rig.state(), rig.link + QStringLiteral("  460800 bps  未连接"));
+
+    rig.click("pbStop");
+    QCOMPARE(rig.message(), QStringLiteral("命令 0x0f 未发送：串口未打开"));
+    QVERIFY(!QApplication::activeModalWidget());
+    QVERIFY(rig.window->findChild<QLabel *>("contactLabel")->isVisible());
+    QVERIFY(rig.window->findChild<QLabel *>("linkStateLabel")->isVisible());
+}
+
+void tst_LinkHealthWindow::noRetriesAfterTheUserClosedThePortOrTheWindow()
+{
+    Rig rig;
+    PtyPair first;
+    QVERIFY(rig.startOn(first));
+    rig.pull(first);
+    QTRY_VERIFY_WITH_TIMEOUT(rig.state().endsWith(QStringLiteral("重新连接中")), 10000);
+    rig.window->findChild<QAction *>("actionCloseCom")->trigger();
+    QVERIFY(rig.state().endsWith(QStringLiteral("未连接")));
+    PtyPair second;
+    QVERIFY(rig.pointAt(second));
+    QTest::qWait(1500);
+    QVERIFY(!rig.portOpen());
+    QCOMPARE(second.read(1, 100), QByteArray());
+
+    // Acquiring again on the second device, then the window is closed while
+    // the device is away.
+    QVERIFY(rig.startOn(second));
+    rig.pull(second);
+    QTRY_VERIFY_WITH_TIMEOUT(rig.state().endsWith(QStringLiteral("重新连接中")), 10000);
+    rig.window->close();
+    PtyPair third;
+    QVERIFY(rig.pointAt(third));
+    QTest::qWait(1500);
+    QVERIFY(!rig.portOpen());
+}
+
+void tst_LinkHealthWindow::autoReconnectKeyTurnsRetriesOffAndIsKept()
+{
+    Rig rig("[General]\nAutoReconnect=false\n");
+    PtyPair first;
+    QVERIFY(rig.startOn(first));
+    rig.pull(first);
+    QTRY_VERIFY_WITH_TIMEOUT(rig.state().endsWith(QStringLiteral("已断开")), 10000);
+    PtyPair second;
+    QVERIFY(rig.pointAt(second));
+    QTest::qWait(1500);
+    QVERIFY(!rig.portOpen());
+    QVERIFY(rig.state().endsWith(QStringLiteral("已断开")));
+    rig.window.reset();
+    QCOMPARE(QSettings(QStringLiteral("Trivane_QZ90.ini"), QSettings::IniFormat).value("AutoReconnect").toBool(),
+             false);
+}
+
+QTEST_MAIN(tst_LinkHealthWindow)
+#include "tst_link_health_window.moc"
