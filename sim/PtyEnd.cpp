@@ -9,8 +9,15 @@
 
 PtyEnd::~PtyEnd()
 {
+    close();
+}
+
+void PtyEnd::close()
+{
     if (masterFd >= 0)
         ::close(masterFd);
+    masterFd = -1;
+    path.clear();
 }
 
 bool PtyEnd::open(std::string &error)

@@ -15,6 +15,8 @@ public:
 
     // Opens the pair in raw mode; false with `error` set when it cannot.
     bool open(std::string &error);
+    // Closes the master: the host's port hangs up, and the slave's name goes.
+    void close();
     int fd() const { return masterFd; }
     const std::string &slavePath() const { return path; }
 

@@ -20,6 +20,8 @@ public:
     // Time of the next measurement frame, or UINT64_MAX when not streaming.
     quint64 nextDue() const;
     bool isStreaming() const { return streaming; }
+    // As after being unplugged and plugged in: idle until the next Start.
+    void powerCycle() { streaming = false; }
 
 private:
     bool handleDownload(const TRData &pack, quint64 nowMicros);

@@ -1,5 +1,6 @@
 #include "sim/SimLoop.h"
 
+#include "sim/PortLink.h"
 #include "sim/PtyEnd.h"
 
 #include <algorithm>
@@ -14,6 +15,8 @@ constexpr int kReadLimit = 64 * 1024;
 // While nobody holds the port, the master is only looked at this often.
 constexpr quint64 kIdleCheck = 100000;
 constexpr quint64 kLongestSleep = 1000000;
+// The quiet moment before an unplug.
+constexpr quint64 kSettleMicros = 200000;
 
 quint64 monotonicMicros()
 {
@@ -43,6 +46,7 @@ SimLoop::SimLoop(const SimOptions &options, PtyEnd &port)
     , device(options, out)
     , peer(options.idleExitSeconds)
     , start(monotonicMicros())
+    , nextVanish(options.vanishEvery > 0 ? quint64(options.vanishEvery) * 1000000u : UINT64_MAX)
 {
 }
 
@@ -53,6 +57,11 @@ int SimLoop::run(const volatile sig_atomic_t &stop, const sigset_t &sleepMask)
         peer.observe(masterHungUp(port.fd()), now);
         if (peer.goneForGood(now) || processGone(options.watchPid))
             break;
+        if (now >= nextVanish) {
+            if (!vanishAndReturn(stop, sleepMask))
+                return stop ? 0 : 1;
+            continue;
+        }
         // Without a host the stream pauses: nothing would carry its frames.
         if (peer.present()) {
             out.release(now);
@@ -71,6 +80,7 @@ int SimLoop::run(const volatile sig_atomic_t &stop, const sigset_t &sleepMask)
 bool SimLoop::sleepUntilSomethingHappens(quint64 now, const sigset_t &sleepMask)
 {
     quint64 due = peer.present() ? std::min(device.nextDue(), out.nextDue()) : now + kIdleCheck;
+    due = std::min(due, nextVanish);
     if (options.watchPid > 0)
         due = std::min(due, now + kIdleCheck);
     const quint64 wait = due > now ? std::min(due - now, kLongestSleep) : 0;
@@ -100,8 +110,64 @@ bool SimLoop::serve(quint64 now)
     return true;
 }
 
-void SimLoop::reportCounts() const
+// The stream stops a moment before the port goes, so that every frame counted
+// as sent in a stretch could reach the host: what a real unplug loses in
+// flight would only blur the count of what the host lost.
+bool SimLoop::vanishAndReturn(const volatile sig_atomic_t &stop, const sigset_t &sleepMask)
 {
+    device.powerCycle();
+    sleepFor(kSettleMicros, stop, sleepMask);
+    reportStretch();
+    PortLink::remove(options.link, port.slavePath());
+    port.close();
+    out.discardPending();
+    reader = FrameReader();
+    peer = PeerWatch(options.idleExitSeconds);
+    std::fprintf(stderr, "lidar-sim: unplugged for %d ms\n", options.vanishForMs);
+
+    sleepFor(quint64(options.vanishForMs) * 1000u, stop, sleepMask);
+    if (stop)
+        return false;
+    std::string error;
+    if (!port.open(error)) {
+        std::fprintf(stderr, "lidar-sim: %s\n", error.c_str());
+        return false;
+    }
+    if (!PortLink::make(options.link, port.slavePath()))
+        return false;
+    std::fprintf(stderr, "lidar-sim: back on %s\n", port.slavePath().c_str());
+    std::fflush(stderr);
+    nextVanish = monotonicMicros() - start + quint64(options.vanishEvery) * 1000000u;
+    return true;
+}
+
+// Sleeps, still passing on the frames the port can take, until `micros`
+// have passed or a stop signal came.
+void SimLoop::sleepFor(quint64 micros, const volatile sig_atomic_t &stop, const sigset_t &sleepMask)
+{
+    const quint64 end = monotonicMicros() + micros;
+    for (quint64 t = monotonicMicros(); !stop && t < end; t = monotonicMicros()) {
+        if (port.fd() >= 0 && out.hasPending())
+            out.flush(port);
+        const quint64 wait = std::min<quint64>(end - t, 10000);
+        const timespec timeout {0, long(wait) * 1000};
+        ppoll(nullptr, 0, &timeout, &sleepMask);
+    }
+}
+
+void SimLoop::reportStretch()
+{
+    const quint64 sent = out.counts().measurementsSent;
+    std::fprintf(stderr, "lidar-sim: stretch %d: measurement frames sent %llu\n", stretch++,
+                 static_cast<unsigned long long>(sent - sentBeforeStretch));
+    std::fflush(stderr);
+    sentBeforeStretch = sent;
+}
+
+void SimLoop::reportCounts()
+{
+    if (options.vanishEvery > 0)
+        reportStretch();
     const Outbox::Counts &c = out.counts();
     std::fprintf(stderr, "lidar-sim: measurement frames sent %llu, with a bad checksum %llu, dropped %llu\n",
                  static_cast<unsigned long long>(c.measurementsSent),

@@ -20,9 +20,14 @@ public:
     // `stop` is set by a signal handler; the signals are let through only
     // while sleeping, with `sleepMask`. Returns the exit status.
     int run(const volatile sig_atomic_t &stop, const sigset_t &sleepMask);
-    void reportCounts() const;
+    // The counts of the whole run, and of the last stretch when it vanishes.
+    void reportCounts();
 
 private:
+    // Unplugged for the set time, then back on a new port under the link.
+    bool vanishAndReturn(const volatile sig_atomic_t &stop, const sigset_t &sleepMask);
+    void sleepFor(quint64 micros, const volatile sig_atomic_t &stop, const sigset_t &sleepMask);
+    void reportStretch();
     bool sleepUntilSomethingHappens(quint64 now, const sigset_t &sleepMask);
     bool serve(quint64 now);
 
@@ -33,5 +38,8 @@ private:
     FrameReader reader;
     PeerWatch peer;
     quint64 start;
+    quint64 nextVanish;
+    quint64 sentBeforeStretch = 0;
+    int stretch = 1;
     short revents = 0;
 };

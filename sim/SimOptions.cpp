@@ -46,6 +46,8 @@ const std::map<std::string, IntOption> &intOptions()
         {"--ack-delay", {&SimOptions::ackDelayMs, 0, kMaxDelayMs}},
         {"--idle-exit", {&SimOptions::idleExitSeconds, 0, 86400}},
         {"--watch-pid", {&SimOptions::watchPid, 0, INT_MAX}},
+        {"--vanish-every", {&SimOptions::vanishEvery, 0, 86400}},
+        {"--vanish-for", {&SimOptions::vanishForMs, 0, kMaxDelayMs}},
     };
     return table;
 }
@@ -139,6 +141,10 @@ std::string simHelpText()
            "  --idle-exit S     end S seconds after the last peer closed the port\n"
            "                    (default 5, 0 = never)\n"
            "  --watch-pid PID   end when process PID is gone\n"
+           "  --vanish-every S  every S seconds, unplug: the port and the link go away,\n"
+           "                    and a new port comes back under the link (needs --link),\n"
+           "                    as a freshly powered sensor that waits for Start\n"
+           "  --vanish-for MS   stay away MS milliseconds each time (default 2000)\n"
            "  --verbose         log each received command on standard error\n"
            "  --help            show this text\n"
            "\n"

@@ -19,6 +19,8 @@ struct SimOptions {
     int ackDelayMs = 0;         // delay before every acknowledgement
     int idleExitSeconds = 5;    // 0: never end for lack of a peer
     int watchPid = 0;           // end when this process is gone
+    int vanishEvery = 0;        // seconds between unplugs; 0: never
+    int vanishForMs = 2000;     // how long the sensor stays away
     bool verbose = false;
     bool help = false;
 };

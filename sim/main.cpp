@@ -1,3 +1,4 @@
+#include "sim/PortLink.h"
 #include "sim/PtyEnd.h"
 #include "sim/SimLoop.h"
 #include "sim/SimOptions.h"
@@ -40,27 +41,6 @@ sigset_t installSignalHandlers()
     return sleepMask;
 }
 
-bool makeLink(const std::string &link, const std::string &target)
-{
-    char existing[4096];
-    if (readlink(link.c_str(), existing, sizeof existing) >= 0)
-        unlink(link.c_str());
-    if (symlink(target.c_str(), link.c_str()) != 0) {
-        std::fprintf(stderr, "lidar-sim: cannot link %s: %s\n", link.c_str(), std::strerror(errno));
-        return false;
-    }
-    return true;
-}
-
-// Removes the link only while it still leads to this simulator's port.
-void removeLink(const std::string &link, const std::string &target)
-{
-    char existing[4096];
-    const ssize_t n = readlink(link.c_str(), existing, sizeof existing - 1);
-    if (n >= 0 && std::string(existing, size_t(n)) == target)
-        unlink(link.c_str());
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -69,6 +49,10 @@ int main(int argc, char **argv)
     std::string error;
     if (!parseSimOptions(std::vector<std::string>(argv + 1, argv + argc), options, error)) {
         std::fprintf(stderr, "lidar-sim: %s\nTry lidar-sim --help.\n", error.c_str());
+        return 2;
+    }
+    if (options.vanishEvery > 0 && options.link.empty()) {
+        std::fprintf(stderr, "lidar-sim: --vanish-every needs --link, the name the sensor comes back under\n");
         return 2;
     }
     if (options.help) {
@@ -81,7 +65,7 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "lidar-sim: %s\n", error.c_str());
         return 1;
     }
-    if (!options.link.empty() && !makeLink(options.link, port.slavePath()))
+    if (!options.link.empty() && !PortLink::make(options.link, port.slavePath()))
         return 1;
     std::printf("%s\n", port.slavePath().c_str());
     std::fflush(stdout);
@@ -90,6 +74,6 @@ int main(int argc, char **argv)
     const int status = loop.run(stopRequested, sleepMask);
     loop.reportCounts();
     if (!options.link.empty())
-        removeLink(options.link, port.slavePath());
+        PortLink::remove(options.link, port.slavePath());
     return status;
 }

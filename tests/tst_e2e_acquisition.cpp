@@ -4,6 +4,7 @@
 #include "tests/support/DebugCapture.h"
 
 #include <QDir>
+#include <QLabel>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -45,6 +46,7 @@ private slots:
     void systemInformationShowsTheSensorsIdentity();
     void everyGoodFrameReachesTheWindowThroughANoisyLine();
     void vanishedSensorClosesThePortAndStartReopensTheNextOne();
+    void sensorUnpluggedAndBackUnderItsNameIsFollowedWithoutLoss();
 
 private:
     QTemporaryDir workDir;
@@ -146,6 +148,37 @@ void AcquisitionEndToEnd::vanishedSensorClosesThePortAndStartReopensTheNextOne()
     QTRY_VERIFY_WITH_TIMEOUT(w.packets[0x02] > before + 5, 20000);
     QTRY_VERIFY_WITH_TIMEOUT(w.curvePoints() > 0, 20000);
     verifyPlausibleMeasurement(w.message());
+}
+
+// The simulator unplugs itself and comes back as a fresh sensor under the same
+// link: the window shows the loss, reopens the port by itself, sends Start
+// once more, and keeps the curve; every frame of the first stretch arrived.
+void AcquisitionEndToEnd::sensorUnpluggedAndBackUnderItsNameIsFollowedWithoutLoss()
+{
+    const QString link = workDir.filePath(QStringLiteral("ttyLidarBack"));
+    SimProcess sim;
+    QVERIFY(sim.start({"--link", link, "--vanish-every", "4", "--vanish-for", "1000", "--rate", "100", "--verbose"}));
+    WindowDriver w;
+    QLabel *state = w.child<QLabel>("linkStateLabel");
+    w.choosePort(link, false);
+    w.click("pbStart");
+    QTRY_VERIFY_WITH_TIMEOUT(w.packets[0x02] > 20, 20000);
+    QVERIFY(state->text().endsWith(QStringLiteral("采集中")));
+
+    QTRY_VERIFY_WITH_TIMEOUT(state->text().endsWith(QStringLiteral("已断开")), 20000);
+    const int firstStretch = w.packets[0x02];
+    const int pointsBefore = w.curvePoints();
+    QTRY_VERIFY_WITH_TIMEOUT(state->text().endsWith(QStringLiteral("采集中")), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(w.packets[0x02] > firstStretch + 20, 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(w.curvePoints() > pointsBefore, 20000);
+    verifyPlausibleMeasurement(w.message());
+
+    QVERIFY(sim.terminate());
+    const QString log = sim.errorOutput();
+    QCOMPARE(log.count(QStringLiteral("command 0x02")), 2);
+    const QRegularExpressionMatch stretch = QRegularExpression("stretch 1: measurement frames sent (\\d+)").match(log);
+    QVERIFY2(stretch.hasMatch(), qPrintable(log));
+    QCOMPARE(firstStretch, stretch.captured(1).toInt());
 }
 
 QTEST_MAIN(AcquisitionEndToEnd)
