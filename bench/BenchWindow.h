@@ -5,6 +5,7 @@
 #include "link/EventPump.h"
 
 #include <benchmark/benchmark.h>
+#include "link/LinkSupervisor.h"
 #include "link/QTRNet.h"
 #include "link/comSettings.h"
 
@@ -22,6 +23,7 @@ struct MainWindowProbe {
     static QCustomPlot *plot(MainWindow &w) { return w.plot; }
     static QSerialPort *port(MainWindow &w) { return w.serialPort; }
     static comSettings *portDialog(MainWindow &w) { return w.comSettingsDialog; }
+    static LinkSupervisor *link(MainWindow &w) { return w.linkSupervisor; }
 };
 
 // The real main window, shown offscreen, with a count of every measurement
