@@ -22,15 +22,14 @@ QString LinkTexts::stateLine(const QString &port, qint32 baudRate, LinkState sta
 QString LinkTexts::openFailed(const OpenFailure &f)
 {
     if (f.port.isEmpty())
-        return tr("串口未设置：请在“设置 → 打开串口”中选择串口");
+        return tr("串口未设置：请在“设置 → 打开串口”中选择");
     switch (f.error) {
     case QSerialPort::PermissionError:
         if (f.deniedByPermissions)
-            return tr("没有权限打开串口 %1：当前用户不在 %2 组。请运行 sudo usermod -aG %2 $USER，然后重新登录")
-                .arg(f.port, f.group);
-        return tr("串口 %1 正被其他程序使用（%2）").arg(f.port, f.reason);
+            return tr("无权访问串口 %1：请运行 sudo usermod -aG %2 $USER，然后重新登录").arg(f.port, f.group);
+        return tr("串口 %1 被占用（%2）").arg(f.port, f.reason);
     case QSerialPort::DeviceNotFoundError:
-        return tr("找不到串口 %1（%2）").arg(f.port, f.reason);
+        return tr("找不到串口 %1").arg(f.port);
     default:
         return tr("无法打开串口 %1：%2").arg(f.port, f.reason);
     }
@@ -38,7 +37,7 @@ QString LinkTexts::openFailed(const OpenFailure &f)
 
 QString LinkTexts::deviceGone(const QString &port)
 {
-    return tr("串口 %1 已断开：设备被拔出或已复位").arg(port);
+    return tr("串口 %1 已断开：设备被拔出或复位").arg(port);
 }
 
 QString LinkTexts::reconnected(const QString &port)

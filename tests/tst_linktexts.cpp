@@ -27,17 +27,17 @@ void tst_LinkTexts::openFailureSaysWhatWentWrong_data()
     QTest::addColumn<QString>("group");
     QTest::addColumn<QString>("expected");
     QTest::newRow("no port chosen") << QString() << int(QSerialPort::DeviceNotFoundError) << false << "dialout"
-                                    << "串口未设置：请在“设置 → 打开串口”中选择串口";
+                                    << "串口未设置：请在“设置 → 打开串口”中选择";
     QTest::newRow("not in the dialout group")
         << "ttyUSB0" << int(QSerialPort::PermissionError) << true << "dialout"
-        << "没有权限打开串口 ttyUSB0：当前用户不在 dialout 组。请运行 sudo usermod -aG dialout $USER，然后重新登录";
+        << "无权访问串口 ttyUSB0：请运行 sudo usermod -aG dialout $USER，然后重新登录";
     QTest::newRow("the device's own group")
         << "ttyACM0" << int(QSerialPort::PermissionError) << true << "uucp"
-        << "没有权限打开串口 ttyACM0：当前用户不在 uucp 组。请运行 sudo usermod -aG uucp $USER，然后重新登录";
+        << "无权访问串口 ttyACM0：请运行 sudo usermod -aG uucp $USER，然后重新登录";
     QTest::newRow("locked or held by another program")
-        << "ttyUSB0" << int(QSerialPort::PermissionError) << false << "dialout" << "串口 ttyUSB0 正被其他程序使用（why）";
+        << "ttyUSB0" << int(QSerialPort::PermissionError) << false << "dialout" << "串口 ttyUSB0 被占用（why）";
     QTest::newRow("missing") << "ttyUSB3" << int(QSerialPort::DeviceNotFoundError) << false << "dialout"
-                             << "找不到串口 ttyUSB3（why）";
+                             << "找不到串口 ttyUSB3";
     QTest::newRow("anything else") << "ttyS0" << int(QSerialPort::UnknownError) << false << "dialout"
                                    << "无法打开串口 ttyS0：why";
 }
