@@ -183,6 +183,9 @@ void tst_LinkSupervisor::anotherPortOpenedByTheUserEndsTheRetries()
     link.pull(first);
     QTRY_COMPARE_WITH_TIMEOUT(link.supervisor->state(), LinkState::Reconnecting, 10000);
 
+    // The user trying the very port being waited for changes nothing.
+    QVERIFY(!link.open(link.name));
+    QCOMPARE(link.supervisor->state(), LinkState::Reconnecting);
     // A name that fails to open is waited for no longer either.
     QVERIFY(!link.open(link.dir.filePath(QStringLiteral("elsewhere"))));
     QCOMPARE(link.supervisor->state(), LinkState::Unconnected);
