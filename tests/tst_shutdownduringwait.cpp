@@ -59,7 +59,8 @@ void tst_ShutdownDuringWait::closingTheWindowDuringAWaitEndsTheLoopAndSavesSetti
     delete window;
     QSettings ini(dir.filePath(QStringLiteral("Trivane_QZ90.ini")), QSettings::IniFormat);
     // The settings were written whole: every key the window keeps is there.
-    for (const char *key : {"WindowSize", "SavedFilePath", "Begin", "Clear", "PeakValue", "OriginalValue", "AutoReconnect"})
+    for (const char *key :
+         {"WindowSize", "SavedFilePath", "Begin", "Clear", "PeakValue", "OriginalValue", "AutoReconnect"})
         QVERIFY2(ini.contains(QLatin1String(key)), key);
     QCOMPARE(ini.value(QStringLiteral("WindowSize")).toSize(), sizeAtExit);
     QDir::setCurrent(QDir::tempPath());

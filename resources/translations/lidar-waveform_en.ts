@@ -114,6 +114,77 @@
     </message>
 </context>
 <context>
+    <name>LinkTexts</name>
+    <message>
+        <source>未连接</source>
+        <translation>Not connected</translation>
+    </message>
+    <message>
+        <source>已连接</source>
+        <translation>Connected</translation>
+    </message>
+    <message>
+        <source>采集中</source>
+        <translation>Acquiring</translation>
+    </message>
+    <message>
+        <source>已断开</source>
+        <translation>Disconnected</translation>
+    </message>
+    <message>
+        <source>重新连接中</source>
+        <translation>Reconnecting</translation>
+    </message>
+    <message>
+        <source>串口未设置：请在“设置 → 打开串口”中选择</source>
+        <translation>Serial port not set: choose one under “Settings → Open serial port”</translation>
+    </message>
+    <message>
+        <source>无权访问串口 %1：请运行 sudo usermod -aG %2 $USER，然后重新登录</source>
+        <translation>No permission for serial port %1: run sudo usermod -aG %2 $USER, then log in again</translation>
+    </message>
+    <message>
+        <source>串口 %1 被占用（%2）</source>
+        <translation>Serial port %1 is in use (%2)</translation>
+    </message>
+    <message>
+        <source>找不到串口 %1</source>
+        <translation>Serial port %1 not found</translation>
+    </message>
+    <message>
+        <source>无法打开串口 %1：%2</source>
+        <translation>Cannot open serial port %1: %2</translation>
+    </message>
+    <message>
+        <source>串口 %1 已断开：设备被拔出或复位</source>
+        <translation>Serial port %1 disconnected: the device was unplugged or reset</translation>
+    </message>
+    <message>
+        <source>已重新连接串口 %1</source>
+        <translation>Serial port %1 reconnected</translation>
+    </message>
+    <message>
+        <source>正在等待上一条命令</source>
+        <translation>still waiting after the previous command</translation>
+    </message>
+    <message>
+        <source>串口未打开</source>
+        <translation>the serial port is not open</translation>
+    </message>
+    <message>
+        <source>串口拒绝写入</source>
+        <translation>the serial port refused the write</translation>
+    </message>
+    <message>
+        <source>命令 0x%1 未发送：%2</source>
+        <translation>Command 0x%1 not sent: %2</translation>
+    </message>
+    <message>
+        <source>数据已停止：连接已断开，这里是最后收到的值</source>
+        <translation>Data stopped: the link is down; these are the last values received</translation>
+    </message>
+</context>
+<context>
     <name>LogStartDialog</name>
     <message>
         <source>开始记录日志</source>
