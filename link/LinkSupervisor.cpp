@@ -128,6 +128,8 @@ void LinkSupervisor::lose()
         retry.start();
 }
 
+// Any frame sent says the port is open, also one a download opened; only the
+// main window's Start and Stop (address 0) change the acquisition.
 void LinkSupervisor::onSent(const QByteArray &frame)
 {
     sync();

@@ -100,6 +100,7 @@ private slots:
     void anotherPortOpenedByTheUserEndsTheRetries();
     void autoReconnectOffLeavesTheLinkDisconnected();
     void portThatWillNotOpenIsReportedWithItsReason();
+    void portOpenedBehindItsBackIsNoticedAtTheFirstFrameSent();
 };
 
 void tst_LinkSupervisor::vanishedDeviceIsReopenedUnderItsNameAndStartIsSentOnce()
@@ -234,6 +235,20 @@ void tst_LinkSupervisor::portThatWillNotOpenIsReportedWithItsReason()
     link.problems.clear();
     QVERIFY(!link.net->sendCmd(0, 0x0F, 0));
     QCOMPARE(link.problems, QStringList {QStringLiteral("命令 0x0f 未发送：串口未打开")});
+}
+
+// A download opens a closed port itself and sends with address 1: the link is
+// connected, but no acquisition runs.
+void tst_LinkSupervisor::portOpenedBehindItsBackIsNoticedAtTheFirstFrameSent()
+{
+    Link link;
+    PtyPair pty;
+    link.port.setPortName(pty.portName());
+    QVERIFY(link.port.open(QIODevice::ReadWrite));
+    QCOMPARE(link.supervisor->state(), LinkState::Unconnected);
+    const quint8 block[4] = {1, 2, 3, 4};
+    QVERIFY(link.net->sendData(1, 0x0A, block, sizeof block, 0));
+    QCOMPARE(link.supervisor->state(), LinkState::Connected);
 }
 
 QTEST_GUILESS_MAIN(tst_LinkSupervisor)
