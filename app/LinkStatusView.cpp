@@ -28,6 +28,7 @@ LinkStatusView::LinkStatusView(QWidget *parent)
     messageLabel->setObjectName(QStringLiteral("linkMessageLabel"));
     // A long message is cut rather than widening the window.
     messageLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    messageLabel->setMinimumWidth(0);
     auto *layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(12);
@@ -35,7 +36,10 @@ LinkStatusView::LinkStatusView(QWidget *parent)
     layout->addWidget(messageLabel, 1);
     expiry.setSingleShot(true);
     expiry.setInterval(kMessageMs);
-    connect(&expiry, &QTimer::timeout, messageLabel, &QLabel::clear);
+    connect(&expiry, &QTimer::timeout, this, [this] {
+        messageLabel->clear();
+        messageLabel->setMinimumWidth(0);
+    });
 }
 
 void LinkStatusView::showState(const QString &line, LinkState state)
@@ -61,6 +65,10 @@ void LinkStatusView::showMessage(const QString &text, const QColor &colour)
 {
     setTextColour(messageLabel, colour);
     messageLabel->setText(text);
+    // The other status-bar widgets give way to the message while it shows,
+    // up to half the bar, so that it can be read whole.
+    const int bar = parentWidget() ? parentWidget()->width() : width();
+    messageLabel->setMinimumWidth(qMin(messageLabel->fontMetrics().horizontalAdvance(text) + 4, bar / 2));
     messageLabel->setToolTip(text);
     expiry.start();
 }
