@@ -64,9 +64,11 @@ MainWindow::MainWindow(QWidget *parent)
     connect(net, &QTRNet::dataReady, this, &MainWindow::parseLidarData);
     downloadDialog->setNet(net);
     setupDownload();
+    // The status bar reads, from the left: the link's state, its counters,
+    // the log; the contact text stays at the right.
+    setupLinkCounters();
     setupMeasurementLog();
     setupStatistics();
-    setupLinkCounters();
     setupTrafficMonitor();
     setupLinkHealth();
 }

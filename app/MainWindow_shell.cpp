@@ -50,12 +50,16 @@ void MainWindow::addContactLabel()
     contactLabel->setText(QStringLiteral("Website: https://lidar-waveform.example.org;   "
                                          "Tel: +1 555 0100;   "
                                          "Email: support@lidar-waveform.example.org"));
-    // The text is long: on a narrow screen it must give way (cut at the right,
-    // whole in the tool tip) rather than set the window's minimum width. Any
-    // explicit minimum overrides the label's own, which is the whole text.
+    // The text is long: on a narrow screen it must give way (cut, whole in the
+    // tool tip) rather than set the window's minimum width. Any explicit
+    // minimum overrides the label's own, which is the whole text. Its width
+    // counts for nothing in the layout, so the link's state and counters at
+    // the left keep theirs and this one takes what is left, at the right.
     contactLabel->setMinimumWidth(1);
+    contactLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    contactLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     contactLabel->setToolTip(contactLabel->text());
-    ui->statusBar->addPermanentWidget(contactLabel, 0);
+    ui->statusBar->addPermanentWidget(contactLabel, 1);
 }
 
 void MainWindow::on_actioninternal_triggered() {}
