@@ -44,8 +44,9 @@ void MainWindow::setupLinkHealth()
     linkSupervisor = new LinkSupervisor(serialPort, net);
     linkSupervisor->setAutoReconnect(autoReconnect);
     auto *view = new LinkStatusView(ui->statusBar);
-    // Leftmost, whatever the status bar already holds.
-    ui->statusBar->insertWidget(0, view, 1);
+    // Leftmost, whatever the status bar already holds; the counters follow it
+    // closely and the contact text takes the spare width.
+    ui->statusBar->insertWidget(0, view);
     auto *stale = new StaleTextMarker(ui->msg, net);
 
     auto showState = [this, view, stale](LinkState state) {
