@@ -17,12 +17,10 @@ void feed(QTRNet &net, const QByteArray &bytes)
         net.receiveData(QByteArray::fromRawData(bytes.constData() + at, qMin(kChunk, bytes.size() - at)));
 }
 
-// Args: points per frame, garbage (0/1).
-void decodeThroughput(benchmark::State &state)
+// Feeds the bytes once an iteration to one endpoint: the rate as a multiple
+// of the link's, the packets found a pass and the bytes left buffered.
+void measureFeed(benchmark::State &state, const QByteArray &bytes)
 {
-    const int points = int(state.range(0));
-    const bool garbage = state.range(1) != 0;
-    const QByteArray bytes = BenchFrames::stream(points, points == 1 ? 20000 : 200, garbage);
     QSerialPort port;
     auto *net = new QTRNet(&port);
     qint64 packets = 0;
@@ -33,7 +31,17 @@ void decodeThroughput(benchmark::State &state)
     state.counters["link_x"] = benchmark::Counter(total / BenchFrames::kLinkBytesPerSecond,
                                                   benchmark::Counter::kIsRate);
     state.counters["packets"] = double(packets) / double(state.iterations());
+    state.counters["buffered"] = net->bufferedBytes();
     state.SetBytesProcessed(int64_t(total));
+}
+
+// Args: points per frame, garbage (0/1).
+void decodeThroughput(benchmark::State &state)
+{
+    const int points = int(state.range(0));
+    const bool garbage = state.range(1) != 0;
+    const QByteArray bytes = BenchFrames::stream(points, points == 1 ? 20000 : 200, garbage);
+    measureFeed(state, bytes);
 }
 
 // Noise that looks like frames: a line held at 0xAA (every position a header
@@ -50,18 +58,7 @@ void hostileThroughput(benchmark::State &state)
         for (int at = 0; at + 4 <= kBytes; at += 64)
             bytes.replace(at, 4, QByteArray(4, char(0xAA)));
     }
-    QSerialPort port;
-    auto *net = new QTRNet(&port);
-    qint64 packets = 0;
-    QObject::connect(net, &QTRNet::dataReady, [&packets](TRData *) { ++packets; });
-    for (auto _ : state)
-        feed(*net, bytes);
-    const double total = double(bytes.size()) * double(state.iterations());
-    state.counters["link_x"] = benchmark::Counter(total / BenchFrames::kLinkBytesPerSecond,
-                                                  benchmark::Counter::kIsRate);
-    state.counters["packets"] = double(packets) / double(state.iterations());
-    state.counters["buffered"] = net->bufferedBytes();
-    state.SetBytesProcessed(int64_t(total));
+    measureFeed(state, bytes);
 }
 
 // Cost per byte of noise fed when `pile` bytes of noise already wait in the

@@ -93,6 +93,23 @@ void drain(BenchWindow &bench)
     }
 }
 
+// Frames the simulator says it sent and dropped, -1 where it did not say.
+struct SimCount {
+    double sent = -1;
+    double dropped = -1;
+};
+
+// Sends Stop, lets the last frames in and ends the simulator.
+SimCount stopStream(BenchSim &sim, BenchWindow &bench)
+{
+    MainWindowProbe::net(bench.window)->sendCmd(0, CommandSet::kStop, 0);
+    drain(bench);
+    const auto m = QRegularExpression("frames sent (\\d+).*dropped (\\d+)").match(sim.finish());
+    if (!m.hasMatch())
+        return {};
+    return {m.captured(1).toDouble(), m.captured(2).toDouble()};
+}
+
 // The simulator streams n-point frames at the link's byte rate into the
 // window (a 1e6-point curve already drawn); frames sent against frames shown,
 // and the share of a core this process used.
@@ -115,12 +132,9 @@ void endToEnd(benchmark::State &state)
         CpuMeter meter;
         EventPump::waitUntil(e2eSeconds() * 1000);
         const double share = meter.share();
-        MainWindowProbe::net(bench.window)->sendCmd(0, CommandSet::kStop, 0);
-        drain(bench);
-        const QString report = sim.finish();
-        const auto m = QRegularExpression("frames sent (\\d+).*dropped (\\d+)").match(report);
-        const double sent = m.hasMatch() ? m.captured(1).toDouble() : -1;
-        state.counters["dropped_by_sim"] = m.hasMatch() ? m.captured(2).toDouble() : -1;
+        const SimCount count = stopStream(sim, bench);
+        const double sent = count.sent;
+        state.counters["dropped_by_sim"] = count.dropped;
         state.SetIterationTime(meter.wallSeconds());
         state.counters["frames_per_s"] = rate;
         state.counters["sent"] = sent;
@@ -173,12 +187,8 @@ void endToEndLog(benchmark::State &state)
         EventPump::waitUntil(e2eSeconds() * 1000 * 5 / 6);
         const double share = meter.share();
         const double rssLate = rssMiB();
-        MainWindowProbe::net(bench.window)->sendCmd(0, CommandSet::kStop, 0);
-        drain(bench);
+        const double sent = stopStream(sim, bench).sent;
         log->stop();
-        const QString report = sim.finish();
-        const auto m = QRegularExpression("frames sent (\\d+).*dropped (\\d+)").match(report);
-        const double sent = m.hasMatch() ? m.captured(1).toDouble() : -1;
         state.SetIterationTime(meter.wallSeconds());
         state.counters["frames_per_s"] = rate;
         state.counters["sent"] = sent;
@@ -210,13 +220,10 @@ void endToEndStatistics(benchmark::State &state)
         CpuMeter meter;
         EventPump::waitUntil(e2eSeconds() * 1000);
         const double share = meter.share();
-        MainWindowProbe::net(bench.window)->sendCmd(0, CommandSet::kStop, 0);
-        drain(bench);
-        const QString report = sim.finish();
-        const auto m = QRegularExpression("frames sent (\\d+).*dropped (\\d+)").match(report);
+        const double sent = stopStream(sim, bench).sent;
         state.SetIterationTime(meter.wallSeconds());
         state.counters["frames_per_s"] = rate;
-        state.counters["lost"] = (m.hasMatch() ? m.captured(1).toDouble() : -1) - double(bench.frames);
+        state.counters["lost"] = sent - double(bench.frames);
         state.counters["cpu_share"] = share;
         state.counters["counted"] = double(stats->statistics().total());
     }
