@@ -55,6 +55,13 @@ void MainWindow::setupLinkHealth()
             stale->mark();
     };
     showState(linkSupervisor->state());
+    // A port chosen in advance (--port) is named before it is first opened.
+    connect(comSettingsDialog, &comSettings::portPreset, view, [this, view] {
+        if (linkSupervisor->portName().isEmpty())
+            view->showState(LinkTexts::stateLine(comSettingsDialog->settings.name, comSettingsDialog->settings.baudRate,
+                                                 linkSupervisor->state()),
+                            linkSupervisor->state());
+    });
     connect(linkSupervisor, &LinkSupervisor::stateChanged, view, showState);
     connect(linkSupervisor, &LinkSupervisor::problem, view, &LinkStatusView::showProblem);
     connect(linkSupervisor, &LinkSupervisor::notice, view, &LinkStatusView::showNotice);

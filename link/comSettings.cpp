@@ -31,6 +31,7 @@ bool comSettings::presetPort(const QString &name, qint32 baudRate)
     ui->LidarCom->setCurrentIndex(0);
     ui->baudRateCB->setCurrentIndex(rateIndex);
     storeChoice();
+    emit portPreset();
     return true;
 }
 

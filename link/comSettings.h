@@ -27,6 +27,8 @@ public:
 
 signals:
     void comReady();
+    // A port chosen in advance, without opening it.
+    void portPreset();
 
 private slots:
     void on_refresh_clicked();

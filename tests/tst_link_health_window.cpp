@@ -101,6 +101,9 @@ void tst_LinkHealthWindow::statusBarFollowsAPulledSensorBackToAcquisition()
 {
     Rig rig;
     QCOMPARE(rig.state(), QStringLiteral("未连接"));
+    // Chosen in advance, as --port does: named before it is opened.
+    QVERIFY(rig.window->presetPort(rig.link, 460800));
+    QCOMPARE(rig.state(), rig.link + QStringLiteral("  460800 bps  未连接"));
     PtyPair first;
     QVERIFY(rig.startOn(first));
     QCOMPARE(rig.state(), rig.link + QStringLiteral("  230400 bps  采集中"));
