@@ -2,7 +2,6 @@
 
 #include "link/LinkTexts.h"
 #include "link/PortLoss.h"
-#include "link/TRCodec.h"
 #include "workflow/CommandSet.h"
 
 #include <QSignalBlocker>
@@ -133,13 +132,13 @@ void LinkSupervisor::lose()
 void LinkSupervisor::onSent(const QByteArray &frame)
 {
     sync();
-    TRCodec codec;
-    const TRData *pack = codec.decode(reinterpret_cast<const quint8 *>(frame.constData()), quint32(frame.size()));
-    if (!pack || pack->addr != 0)
+    // The endpoint's own encoding: address and command follow the header word.
+    if (frame.size() < 6 || quint8(frame.at(4)) != 0)
         return;
-    if (pack->cmd == CommandSet::kStart)
+    const quint8 cmd = quint8(frame.at(5));
+    if (cmd == CommandSet::kStart)
         acquiring = true;
-    else if (pack->cmd == CommandSet::kStop)
+    else if (cmd == CommandSet::kStop)
         acquiring = false;
     else
         return;
