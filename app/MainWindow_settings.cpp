@@ -3,6 +3,7 @@
 
 #include "app/ConfigDialog.h"
 #include "app/SettingsRules.h"
+#include "app/StoredShortcut.h"
 #include "app/UiLanguage.h"
 
 #include <QGuiApplication>
@@ -38,8 +39,8 @@ void MainWindow::loadSettings()
     const QString begin = settings.value(QStringLiteral("Begin"), QStringLiteral("Space")).toString();
     const QString clear = settings.value(QStringLiteral("Clear"), QStringLiteral("F3")).toString();
     autoReconnect = settings.value(QStringLiteral("AutoReconnect"), true).toBool();
-    startShortcut->setKey(QKeySequence(begin, QKeySequence::NativeText));
-    clearShortcut->setKey(QKeySequence(clear, QKeySequence::NativeText));
+    startShortcut->setKey(storedShortcut(begin));
+    clearShortcut->setKey(storedShortcut(clear));
 
     languageChoice = UiLanguage::fromSettings(settings);
 

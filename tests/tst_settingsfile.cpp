@@ -1,6 +1,7 @@
 #include "app/ConfigDialog.h"
 #include "app/MainWindow.h"
 #include "app/SettingsRules.h"
+#include "app/StoredShortcut.h"
 
 #include <QDir>
 #include <QGuiApplication>
@@ -33,6 +34,9 @@ private slots:
     void firstRunUsesDefaultsAndWritesAllKeys();
     void storedValuesRoundTrip();
     void startKeyComesFromTheFile();
+    void unreadableKeysAreLeftOutOfAStoredShortcut_data();
+    void unreadableKeysAreLeftOutOfAStoredShortcut();
+    void unreadableShortcutIsWrittenBackStable();
     void unappliedClampedValueIsWrittenBackUnclamped();
     void unusableSizeFallsBackToTheDefault_data();
     void unusableSizeFallsBackToTheDefault();
@@ -193,6 +197,40 @@ void tst_SettingsFile::startKeyComesFromTheFile()
         QCOMPARE(MainWindowProbe::startKey(w), QKeySequence(Qt::Key_F2));
     }
     QCOMPARE(QSettings(iniPath(), QSettings::IniFormat).value("Begin").toString(), QStringLiteral("F2"));
+}
+
+void tst_SettingsFile::unreadableKeysAreLeftOutOfAStoredShortcut_data()
+{
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QKeySequence>("expected");
+    QTest::newRow("readable") << "Ctrl+L, Alt+X" << QKeySequence(Qt::CTRL + Qt::Key_L, Qt::ALT + Qt::Key_X);
+    QTest::newRow("unreadable second") << "Ctrl+Shift+F2, Alt+A#" << QKeySequence(Qt::CTRL + Qt::SHIFT + Qt::Key_F2);
+    QTest::newRow("unreadable first") << "Ctr\uFFFDl+F2, F4" /* U+FFFD: a byte that was no UTF-8 */ << QKeySequence(Qt::Key_F4);
+    QTest::newRow("empties between commas") << ", , " << QKeySequence();
+    QTest::newRow("nothing") << "" << QKeySequence();
+}
+
+void tst_SettingsFile::unreadableKeysAreLeftOutOfAStoredShortcut()
+{
+    QFETCH(QString, stored);
+    QFETCH(QKeySequence, expected);
+    const QKeySequence read = storedShortcut(stored);
+    QCOMPARE(read, expected);
+    // What is written back reads back the same.
+    QCOMPARE(storedShortcut(read.toString(QKeySequence::PortableText)), read);
+}
+
+void tst_SettingsFile::unreadableShortcutIsWrittenBackStable()
+{
+    writeIni({{"Begin", "Ctrl+Shift+F2, Alt+A#"}, {"Clear", ", , "}});
+    { MainWindow w; }
+    QSettings once(iniPath(), QSettings::IniFormat);
+    QCOMPARE(once.value("Begin").toString(), QStringLiteral("Ctrl+Shift+F2"));
+    QCOMPARE(once.value("Clear").toString(), QString());
+    { MainWindow w; }
+    QSettings twice(iniPath(), QSettings::IniFormat);
+    QCOMPARE(twice.value("Begin").toString(), QStringLiteral("Ctrl+Shift+F2"));
+    QCOMPARE(twice.value("Clear").toString(), QString());
 }
 
 void tst_SettingsFile::unappliedClampedValueIsWrittenBackUnclamped()
