@@ -3,6 +3,7 @@
 # in build-fuzz/ (if needed) and runs each for SECONDS (default 20), starting
 # from its committed seed corpus. Non-zero when a build fails or any target
 # finds a crash; the crashing input is left in build-fuzz/crashes/.
+# LIDAR_FUZZ_SEED fixes libFuzzer's seed (default: a fresh one each run).
 set -u
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 SECONDS_PER_TARGET=${1:-20}
@@ -45,7 +46,9 @@ for t in "${TARGETS[@]}"; do
     mkdir -p "$work" "$seeds"
     echo "== $t: ${SECONDS_PER_TARGET}s"
     # New inputs go to the working corpus; the committed seeds stay as they are.
-    if ! "$BUILD/$t" "$work" "$seeds" -max_total_time="$SECONDS_PER_TARGET" -max_len=8192 \
+    seed_arg=()
+    [ -n "${LIDAR_FUZZ_SEED:-}" ] && seed_arg=(-seed="$LIDAR_FUZZ_SEED")
+    if ! "$BUILD/$t" "$work" "$seeds" "${seed_arg[@]}" -max_total_time="$SECONDS_PER_TARGET" -max_len=8192 \
             -rss_limit_mb=2048 -timeout=20 -print_final_stats=1 \
             -artifact_prefix="$BUILD/crashes/$t-" 2>"$BUILD/$t.log"; then
         tail -n 60 "$BUILD/$t.log"
