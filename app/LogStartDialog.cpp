@@ -1,6 +1,6 @@
 #include "app/LogStartDialog.h"
 
-#include "app/UserPrompts.h"
+#include "widgets/UserPrompts.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>

@@ -6,6 +6,7 @@
 #include "link/LinkSupervisor.h"
 #include "link/LinkTexts.h"
 #include "link/comSettings.h"
+#include "workflow/CommandSet.h"
 
 #include <QCloseEvent>
 #include <QShortcut>
@@ -41,7 +42,7 @@ private:
 // slots, since it is connected after them.
 void MainWindow::setupLinkHealth()
 {
-    linkSupervisor = new LinkSupervisor(serialPort, net);
+    linkSupervisor = new LinkSupervisor(serialPort, net, {CommandSet::kStart, CommandSet::kStop});
     linkSupervisor->setAutoReconnect(autoReconnect);
     auto *view = new LinkStatusView(ui->statusBar);
     // Leftmost, whatever the status bar already holds; the counters follow it

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/MainWindow.h"
-#include "app/UserPrompts.h"
+#include "widgets/UserPrompts.h"
 #include "link/EventPump.h"
 
 #include <benchmark/benchmark.h>

@@ -1,6 +1,6 @@
 #include "app/LodGraph.h"
 #include "bench/BenchMain.h"
-#include "files/PlotCurves.h"
+#include "app/PlotCurves.h"
 
 #include <QApplication>
 #include <qcustomplot.h>

@@ -1,6 +1,6 @@
 #include "download/DownloadDialog.h"
 
-#include "app/UserPrompts.h"
+#include "widgets/UserPrompts.h"
 #include "download/DownloadPayload.h"
 #include "download/DownloadTransfer.h"
 #include "download/TransferTexts.h"

@@ -2,7 +2,7 @@
 // plot loader, checks the curves against a plain reading of the format, then
 // records them and plays the recording back: it must give the same curves.
 #include "files/CurveFile.h"
-#include "files/PlotCurves.h"
+#include "app/PlotCurves.h"
 #include "fuzz/FuzzSupport.h"
 
 #include <QApplication>

@@ -2,7 +2,6 @@
 
 #include "link/LinkTexts.h"
 #include "link/PortLoss.h"
-#include "workflow/CommandSet.h"
 
 #include <QSignalBlocker>
 
@@ -30,10 +29,11 @@ bool isOpenFailure(QSerialPort::SerialPortError error)
 
 } // namespace
 
-LinkSupervisor::LinkSupervisor(QSerialPort *port, QTRNet *net)
+LinkSupervisor::LinkSupervisor(QSerialPort *port, QTRNet *net, AcquisitionCodes codes)
     : QObject(port)
     , port(port)
     , net(net)
+    , codes(codes)
 {
     retry.setInterval(kRetryMs);
     connect(&retry, &QTimer::timeout, this, &LinkSupervisor::attempt);
@@ -136,9 +136,9 @@ void LinkSupervisor::onSent(const QByteArray &frame)
     if (frame.size() < 6 || quint8(frame.at(4)) != 0)
         return;
     const quint8 cmd = quint8(frame.at(5));
-    if (cmd == CommandSet::kStart)
+    if (cmd == codes.start)
         acquiring = true;
-    else if (cmd == CommandSet::kStop)
+    else if (cmd == codes.stop)
         acquiring = false;
     else
         return;
@@ -149,7 +149,7 @@ void LinkSupervisor::onSent(const QByteArray &frame)
 // acquisition when the device is back.
 void LinkSupervisor::onRefused(const TRData &pack, QTRNet::Refusal why)
 {
-    if (pack.addr == 0 && pack.cmd == CommandSet::kStop && waitingForDevice())
+    if (pack.addr == 0 && pack.cmd == codes.stop && waitingForDevice())
         acquiring = false;
     emit problem(LinkTexts::sendRefused(pack.cmd, why));
 }
@@ -180,7 +180,7 @@ void LinkSupervisor::attempt()
     setState(acquiring ? LinkState::Acquiring : LinkState::Connected);
     emit notice(LinkTexts::reconnected(target));
     if (acquiring)
-        net->sendCmd(0, CommandSet::kStart, 0);
+        net->sendCmd(0, codes.start, 0);
 }
 
 void LinkSupervisor::setState(LinkState state)

@@ -24,8 +24,15 @@ class LinkSupervisor : public QObject {
 public:
     static constexpr int kRetryMs = 500;
 
+    // The commands (address 0) that start and stop the sensor's stream: the
+    // link layer does not speak the command set, its owner tells it these.
+    struct AcquisitionCodes {
+        quint8 start;
+        quint8 stop;
+    };
+
     // Becomes a child of `port`.
-    LinkSupervisor(QSerialPort *port, QTRNet *net);
+    LinkSupervisor(QSerialPort *port, QTRNet *net, AcquisitionCodes codes);
 
     void setAutoReconnect(bool on);
     bool autoReconnect() const { return reconnectEnabled; }
@@ -66,6 +73,7 @@ private:
 
     QSerialPort *port;
     QTRNet *net;
+    const AcquisitionCodes codes;
     QTimer retry;
     LinkState current = LinkState::Unconnected;
     QString target;

@@ -1,6 +1,6 @@
 #include "app/MainWindow.h"
 #include "app/LodGraph.h"
-#include "app/UserPrompts.h"
+#include "widgets/UserPrompts.h"
 #include "files/CurveFile.h"
 #include "tests/support/FileSizeLimit.h"
 

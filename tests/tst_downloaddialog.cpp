@@ -1,4 +1,4 @@
-#include "app/UserPrompts.h"
+#include "widgets/UserPrompts.h"
 #include "download/DownloadDialog.h"
 #include "download/DownloadTransfer.h"
 #include "download/ImageFile.h"

@@ -1,4 +1,4 @@
-#include "app/UserPrompts.h"
+#include "widgets/UserPrompts.h"
 #include "download/DownloadDialog.h"
 #include "link/EventPump.h"
 #include "tests/e2e/SimProcess.h"

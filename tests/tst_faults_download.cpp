@@ -1,5 +1,5 @@
 #include "app/MainWindow.h"
-#include "app/UserPrompts.h"
+#include "widgets/UserPrompts.h"
 #include "download/DownloadDialog.h"
 #include "link/EventPump.h"
 #include "link/QTRNet.h"

@@ -1,6 +1,6 @@
 #include "app/ConfigDialog.h"
 #include "app/MainWindow.h"
-#include "app/UserPrompts.h"
+#include "widgets/UserPrompts.h"
 #include "tests/support/FileSizeLimit.h"
 
 #include <QDir>

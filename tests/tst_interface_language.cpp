@@ -1,7 +1,7 @@
 #include "app/LaunchOptions.h"
 #include "app/MainWindow.h"
 #include "app/UiLanguage.h"
-#include "app/UserPrompts.h"
+#include "widgets/UserPrompts.h"
 #include "download/DownloadDialog.h"
 
 #include <QAbstractItemView>

@@ -53,7 +53,7 @@ struct Link {
             if (p->cmd == 0x02 && p->data.size() == 19)
                 received << qFromLittleEndian<quint32>(p->data.data() + 15);
         });
-        supervisor = std::make_unique<LinkSupervisor>(&port, net);
+        supervisor = std::make_unique<LinkSupervisor>(&port, net, LinkSupervisor::AcquisitionCodes{0x02, 0x0F});
         QObject::connect(supervisor.get(), &LinkSupervisor::stateChanged, &port,
                          [this](LinkState s) { states << s; });
         QObject::connect(supervisor.get(), &LinkSupervisor::problem, &port,

@@ -1,7 +1,7 @@
 #include "app/LodGraph.h"
 #include "app/LodGraphData.h"
 #include "files/CurveFile.h"
-#include "files/PlotCurves.h"
+#include "app/PlotCurves.h"
 
 #include <QtTest>
 #include <qcustomplot.h>

@@ -1,8 +1,8 @@
 #include "app/MainWindow.h"
 
-#include "app/UserPrompts.h"
+#include "widgets/UserPrompts.h"
 #include "files/CurveFile.h"
-#include "files/PlotCurves.h"
+#include "app/PlotCurves.h"
 
 #include <qcustomplot.h>
 

@@ -1,4 +1,4 @@
-#include "files/PlotCurves.h"
+#include "app/PlotCurves.h"
 
 #include "app/LodGraph.h"
 #include "files/CurveFile.h"

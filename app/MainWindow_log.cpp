@@ -2,7 +2,7 @@
 #include "ui_MainWindow.h"
 
 #include "app/LogStartDialog.h"
-#include "app/UserPrompts.h"
+#include "widgets/UserPrompts.h"
 #include "files/MeasurementLog.h"
 #include "workflow/MeasurementFeed.h"
 
