@@ -4,6 +4,7 @@
 #include "app/LogStartDialog.h"
 #include "widgets/UserPrompts.h"
 #include "files/MeasurementLog.h"
+#include "link/QTRNet.h"
 #include "workflow/MeasurementFeed.h"
 
 #include <QDateTime>
@@ -14,6 +15,7 @@
 void MainWindow::setupMeasurementLog()
 {
     measurementFeed = new MeasurementFeed(this);
+    measurementFeed->setLinkCounters(&net->counters());
     measurementLog = new MeasurementLog(measurementFeed, this);
     logStatusLabel = new QLabel(this);
     logStatusLabel->setObjectName(QStringLiteral("logStatusLabel"));
@@ -37,13 +39,11 @@ void MainWindow::startMeasurementLog()
 {
     const QString folder = QFileInfo(savedFilePath).path();
     const QString proposed = QDir(folder).filePath(MeasurementLog::defaultFileName(QDateTime::currentDateTime()));
-    LogStartDialog dialog(proposed, this);
+    LogStartDialog dialog(proposed, *measurementLog, this);
     if (dialog.exec() != QDialog::Accepted)
         return;
-    const auto layout = dialog.linePerPoint() ? MeasurementLog::Layout::PointPerLine
-                                              : MeasurementLog::Layout::FramePerLine;
     QString error;
-    if (!measurementLog->start(dialog.path(), layout, &error))
+    if (!measurementLog->start(dialog.path(), dialog.layout(), &error, dialog.mode()))
         UserPrompts::critical(this, tr("日志错误"), tr("无法创建日志文件\r\n%1").arg(error));
 }
 

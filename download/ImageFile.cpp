@@ -1,5 +1,7 @@
 #include "download/ImageFile.h"
 
+#include "io/RegularFile.h"
+
 #include <QFile>
 #include <QFileInfo>
 
@@ -34,10 +36,9 @@ Problem readCapped(QFile &file, QByteArray &out)
 
 Problem inspect(const QString &path, qint64 *size)
 {
-    // Checked before opening: opening a FIFO would wait for a writer.
-    const QFileInfo info(path);
-    if (path.isEmpty() || !info.isFile())
+    if (RegularFile::kindOf(path) != RegularFile::Kind::Regular)
         return Problem::NotAFile;
+    const QFileInfo info(path);
     if (size)
         *size = info.size();
     return info.size() > kMaxBytes ? Problem::TooLarge : Problem::None;
@@ -47,11 +48,18 @@ bool read(const QString &path, QByteArray &bytes, Problem *problem)
 {
     Problem found = inspect(path);
     if (found == Problem::None) {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly) || file.isSequential())
-            found = Problem::Unreadable;
-        else
+        QFile file;
+        switch (RegularFile::open(file, path, QIODevice::ReadOnly)) {
+        case RegularFile::Opened::Yes:
             found = readCapped(file, bytes);
+            break;
+        case RegularFile::Opened::NotRegular:
+            found = Problem::NotAFile;
+            break;
+        case RegularFile::Opened::Failed:
+            found = Problem::Unreadable;
+            break;
+        }
     }
     if (problem)
         *problem = found;

@@ -1,6 +1,7 @@
 #include "files/CurveFile.h"
 
 #include "files/CurveTextReader.h"
+#include "io/RegularFile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -52,13 +53,12 @@ bool mayWriteInPlace(const QString &path)
 
 bool readWhole(const QString &path, QByteArray *bytes)
 {
-    // Checked before opening: opening a FIFO for reading blocks, and a
-    // device such as /dev/zero never ends.
-    const QFileInfo info(path);
-    if (!info.isFile() || info.size() > kMaxReadSize)
+    // Regular files only: opening a FIFO for reading blocks, and a device
+    // such as /dev/zero never ends.
+    if (RegularFile::kindOf(path) != RegularFile::Kind::Regular || QFileInfo(path).size() > kMaxReadSize)
         return false;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    QFile file;
+    if (RegularFile::open(file, path, QIODevice::ReadOnly) != RegularFile::Opened::Yes)
         return false;
     QByteArray whole;
     whole.reserve(int(qMin(file.size(), kMaxReadSize)));

@@ -3,6 +3,7 @@
 #include "workflow/MeasurementFeed.h"
 
 #include <QDateTime>
+#include <QDebug>
 #include <QFileInfo>
 #include <QLocale>
 
@@ -20,17 +21,22 @@ MeasurementLog::~MeasurementLog()
     stop();
 }
 
-bool MeasurementLog::start(const QString &newPath, Layout newLayout, QString *error)
+bool MeasurementLog::start(const QString &newPath, Layout layout, QString *error, Mode mode)
 {
+    if (mode == Mode::Replace && isOwnFile(newPath)) {
+        if (error)
+            *error = tr("这是正在记录的日志，不能替换它");
+        return false;
+    }
     stop();
     auto newWriter = std::make_unique<LogFileWriter>(bufferBytes);
-    if (!newWriter->open(newPath, MeasurementLogFormat::header(newLayout), error))
+    newWriter->setFileAccessHook(accessHook);
+    if (!newWriter->open(newPath, MeasurementLogFormat::header(layout), mode, error))
         return false;
+    rows = std::make_unique<MeasurementLogFormat::Rows>(layout, feed->nowNanoseconds(), feed->linkBadFrames(),
+                                                       MeasurementLogFormat::frameOfRow(newWriter->lastLineAtOpen()));
     writer = std::move(newWriter);
-    path = newPath;
-    layout = newLayout;
-    frames = 0;
-    hostTime = {};
+    path = QFileInfo(newPath).absoluteFilePath();
     lastStatus = {};
     started = true;
     feedConnection = connect(feed, &MeasurementFeed::frameMeasured, this, &MeasurementLog::record);
@@ -54,12 +60,28 @@ void MeasurementLog::finish()
     writer->close();
     lastStatus = writer->status();
     writer.reset();
+    // The status bar may be gone with the window: the terminal hears of it too.
+    if (lastStatus.failure != LogFileWriter::Failure::None || lastStatus.linesDropped > 0)
+        qWarning().noquote() << statusText();
+}
+
+bool MeasurementLog::isOwnFile(const QString &other) const
+{
+    if (!writer)
+        return false;
+    const QString running = QFileInfo(path).canonicalFilePath();
+    return !running.isEmpty() && running == QFileInfo(other).canonicalFilePath();
+}
+
+bool MeasurementLog::appendable(const QString &path, Layout layout)
+{
+    return LogFileWriter::appendable(path, MeasurementLogFormat::header(layout));
 }
 
 void MeasurementLog::record(const MeasurementRecord &r)
 {
     line.clear();
-    const int lines = MeasurementLogFormat::appendFrame(line, r, ++frames, layout, hostTime);
+    const int lines = rows->append(line, r);
     writer->append(line.data(), line.size(), lines);
 }
 
@@ -93,6 +115,9 @@ QString MeasurementLog::statusText() const
         break;
     case LogFileWriter::Failure::FileRemoved:
         text = tr("日志文件已被删除，已停止 %1（已写入 %2 行）").arg(name).arg(lastStatus.linesWritten);
+        break;
+    case LogFileWriter::Failure::Stalled:
+        text = tr("日志写入超时，已停止 %1（已写入 %2 行）").arg(name).arg(lastStatus.linesWritten);
         break;
     }
     if (lastStatus.linesDropped > 0)

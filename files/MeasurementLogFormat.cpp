@@ -11,6 +11,8 @@ namespace {
 
 const char kFrameColumns[] = "frame,host_time,device_time_us,points,distance_mm,confidence,mean_mm,"
                              "std_dev_mm,point_rate_per_s,peak,noise,reftof,blanked";
+// After the layout's columns, so that every earlier column keeps its place.
+const char kTrailingColumns[] = ",host_mono_s,bad_frames_before\n";
 
 // std::to_chars never looks at the locale.
 template <typename T>
@@ -32,6 +34,19 @@ void appendField(std::string &out, float value)
 {
     out += ',';
     appendNumber(out, value);
+}
+
+// Seconds with microseconds, e.g. 12.000345.
+void appendSeconds(std::string &out, qint64 nanoseconds)
+{
+    const qint64 us = nanoseconds > 0 ? nanoseconds / 1000 : 0;
+    appendNumber(out, us / 1000000);
+    const int fraction = int(us % 1000000);
+    char digits[7];
+    for (int i = 5, rest = fraction; i >= 0; --i, rest /= 10)
+        digits[i] = char('0' + rest % 10);
+    out += '.';
+    out.append(digits, 6);
 }
 
 void appendFrameFields(std::string &out, const MeasurementRecord &r, quint64 frame, HostTime &hostTime)
@@ -57,7 +72,8 @@ void appendFrameFields(std::string &out, const MeasurementRecord &r, quint64 fra
 std::string header(Layout layout)
 {
     std::string line = kFrameColumns;
-    line += layout == Layout::FramePerLine ? ",point_distances_mm\n" : ",point,point_distance_mm\n";
+    line += layout == Layout::FramePerLine ? ",point_distances_mm" : ",point,point_distance_mm";
+    line += kTrailingColumns;
     return line;
 }
 
@@ -88,9 +104,27 @@ void HostTime::append(std::string &out, qint64 msecsSinceEpoch)
     out += offsetText;
 }
 
-int appendFrame(std::string &out, const MeasurementRecord &record, quint64 frame, Layout layout,
-                HostTime &hostTime)
+Rows::Rows(Layout layout, qint64 originNanoseconds, quint64 badFramesAtStart, quint64 framesBefore)
+    : layout(layout)
+    , origin(originNanoseconds)
+    , badSeen(badFramesAtStart)
+    , frame(framesBefore)
 {
+}
+
+int Rows::append(std::string &out, const MeasurementRecord &record)
+{
+    ++frame;
+    // The link's count only grows; a smaller one is that of a new link,
+    // counted from zero.
+    const quint64 bad = record.linkBadFrames >= badSeen ? record.linkBadFrames - badSeen : record.linkBadFrames;
+    badSeen = record.linkBadFrames;
+    const auto appendTrailing = [&] {
+        out += ',';
+        appendSeconds(out, record.hostNanoseconds - origin);
+        appendField(out, qint64(bad));
+        out += '\n';
+    };
     if (layout == Layout::FramePerLine) {
         appendFrameFields(out, record, frame, hostTime);
         out += ',';
@@ -99,16 +133,24 @@ int appendFrame(std::string &out, const MeasurementRecord &record, quint64 frame
                 out += ' ';
             appendNumber(out, record.distances[std::size_t(i)]);
         }
-        out += '\n';
+        appendTrailing();
         return 1;
     }
     for (int i = 0; i < record.points(); ++i) {
         appendFrameFields(out, record, frame, hostTime);
         appendField(out, qint64(i + 1));
         appendField(out, qint64(record.distances[std::size_t(i)]));
-        out += '\n';
+        appendTrailing();
     }
     return record.points();
+}
+
+quint64 frameOfRow(const std::string &row)
+{
+    quint64 frame = 0;
+    const char *end = row.data() + row.size();
+    const auto parsed = std::from_chars(row.data(), end, frame);
+    return parsed.ec == std::errc() && parsed.ptr != end && *parsed.ptr == ',' ? frame : 0;
 }
 
 } // namespace MeasurementLogFormat

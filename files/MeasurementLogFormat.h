@@ -32,9 +32,29 @@ private:
     std::string offsetText;
 };
 
-// Appends the lines of frame `frame` (counted from 1 in the log) to `out`;
-// returns how many lines that was.
-int appendFrame(std::string &out, const MeasurementRecord &record, quint64 frame, Layout layout,
-                HostTime &hostTime);
+// The rows of one log, for the window's log and any other writer of the
+// same file alike. Numbers the frames, gives host_mono_s as the seconds since
+// the log started and bad_frames_before as the link's damaged frames since
+// the previous row (since the start for the first).
+class Rows {
+public:
+    // `originNanoseconds` and `badFramesAtStart`: the feed's clock and the
+    // link's damaged frames when the log starts; the first frame gets the
+    // number `framesBefore` + 1.
+    Rows(Layout layout, qint64 originNanoseconds, quint64 badFramesAtStart, quint64 framesBefore = 0);
+
+    // Appends the lines of `record` to `out`; returns how many lines that was.
+    int append(std::string &out, const MeasurementRecord &record);
+
+private:
+    Layout layout;
+    qint64 origin;
+    quint64 badSeen;
+    quint64 frame;
+    HostTime hostTime;
+};
+
+// The frame number a log's row begins with; 0 for the header or anything else.
+quint64 frameOfRow(const std::string &row);
 
 } // namespace MeasurementLogFormat

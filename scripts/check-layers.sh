@@ -12,11 +12,12 @@ cd "$root" || exit 2
 allowed() {
     case "$1" in
         link) echo "link" ;;
+        io) echo "io" ;;
         workflow) echo "link workflow" ;;
-        files) echo "link workflow files" ;;
+        files) echo "link workflow files io" ;;
         widgets) echo "widgets" ;;
         sim) echo "link workflow sim" ;;
-        cli) echo "link workflow files download testrun results report cli" ;;
+        cli) echo "link io workflow files download testrun results report cli" ;;
         app | tests | bench | fuzz | docs) echo "*" ;;
         *) echo "-app -cli" ;;
     esac

@@ -15,20 +15,26 @@
 namespace {
 
 // Reads the log the way a user's script would: Python's csv module, every
-// row checked to have the header's fields and the frame numbers 1, 2, 3...;
-// prints the row count.
+// row checked to have the header's fields, the frame numbers 1, 2, 3... and
+// host_mono_s never going back; prints the row count and the bad frames.
 const char kReadBack[] = R"(
-import csv, sys
+import csv, re, sys
 with open(sys.argv[1], newline='') as f:
     rows = csv.DictReader(f)
     n = 0
+    bad = 0
+    since_start = 0.0
     for row in rows:
         n += 1
         assert int(row['frame']) == n, row
         assert None not in row and None not in row.values(), row
         float(row['mean_mm']); float(row['std_dev_mm'])
         assert int(row['points']) == len(row['point_distances_mm'].split()), row
-print(n)
+        assert re.fullmatch(r'\d+\.\d{6}', row['host_mono_s']), row
+        assert float(row['host_mono_s']) >= since_start, row
+        since_start = float(row['host_mono_s'])
+        bad += int(row['bad_frames_before'])
+print(n, bad)
 )";
 
 bool quietFor(int ms, const std::function<int()> &measure)
@@ -103,7 +109,10 @@ void tst_E2eMeasurementLog::linkLimitRunIsLoggedFrameForFrame()
     reader.start(python, {"-c", QString::fromLatin1(kReadBack), path});
     QVERIFY(reader.waitForFinished(60000));
     QVERIFY2(reader.exitCode() == 0, reader.readAllStandardError().constData());
-    QCOMPARE(reader.readAllStandardOutput().trimmed().toInt(), logged);
+    const QList<QByteArray> printed = reader.readAllStandardOutput().trimmed().split(' ');
+    QCOMPARE(printed.size(), 2);
+    QCOMPARE(printed[0].toInt(), logged);
+    QCOMPARE(printed[1].toInt(), counts.captured(2).toInt());
 }
 
 QTEST_MAIN(tst_E2eMeasurementLog)

@@ -5,6 +5,7 @@
 #include "link/QTRNet.h"
 #include "tests/support/Frames.h"
 #include "tests/support/PtyPair.h"
+#include "tests/support/StalledDisk.h"
 #include "workflow/MeasurementFeed.h"
 
 #include <QAction>
@@ -16,6 +17,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -72,6 +74,68 @@ void answerStartDialog(const QString &path)
     });
 }
 
+// Runs `answer` on the modal widget of type T once it is the active one;
+// for nested boxes, arm it before the click that opens them.
+template <typename T>
+void whenModal(std::function<void(T *)> answer)
+{
+    auto *poll = new QTimer;
+    poll->setInterval(10);
+    QObject::connect(poll, &QTimer::timeout, [poll, answer] {
+        auto *widget = qobject_cast<T *>(QApplication::activeModalWidget());
+        if (!widget)
+            return;
+        poll->stop();
+        poll->deleteLater();
+        answer(widget);
+    });
+    poll->start();
+}
+
+void clickOk(LogStartDialog *dialog, const QString &path)
+{
+    dialog->findChild<QLineEdit *>("pathEdit")->setText(path);
+    dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+}
+
+// The buttons the existing-file question offers, by name, and a click on `choice`.
+void answerExistingFileQuestion(const QString &choice, QStringList *offered)
+{
+    whenModal<QMessageBox>([choice, offered](QMessageBox *box) {
+        QCOMPARE(box->objectName(), QStringLiteral("existingLogQuestion"));
+        offered->clear();
+        for (QAbstractButton *button : box->buttons())
+            *offered << button->objectName();
+        offered->sort();
+        box->findChild<QAbstractButton *>(choice)->click();
+    });
+}
+
+QList<QStringList> rowsOf(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QList<QStringList> rows;
+    for (const QString &line : QString::fromLatin1(file.readAll()).split('\n', Qt::SkipEmptyParts))
+        rows << line.split(',');
+    return rows;
+}
+
+// A one-point frame whose peak and spread the quality filter judges.
+QByteArray judgedFrame(int points, bool weak, quint32 timestamp)
+{
+    QByteArray payload(15 * points + 4, '\0');
+    auto *p = reinterpret_cast<uchar *>(payload.data());
+    for (int i = 0; i < points; ++i) {
+        qToLittleEndian<qint16>(qint16(i % 2 ? 2000 : 1000), p + 15 * i);
+        qToLittleEndian<quint16>(40, p + 15 * i + 2);
+        qToLittleEndian<quint32>(weak ? 100 : 20000, p + 15 * i + 4);
+    }
+    qToLittleEndian<quint32>(timestamp, p + 15 * points);
+    return encodedFrame(0x02, payload);
+}
+
 } // namespace
 
 class tst_LogAndStatisticsWindow : public QObject {
@@ -81,6 +145,10 @@ private slots:
     void newEntriesSitInTheFileAndSettingsMenus();
     void logKeepsEveryFrameFromTheLinkOnceAndInOrder();
     void statisticsWindowShowsTheChosenWindowOfFrames();
+    void existingFileIsReplacedOrAppendedToOnlyWhenAsked();
+    void startingOnTheRunningLogsFileKeepsItsLines();
+    void stalledLogHoldsTheWindowsCloseNoLongerThanTheWait();
+    void blankedFrameReadsOneInTheLogAndCountsInTheStatistics();
 
 private:
     QTemporaryDir workDir;
@@ -149,13 +217,16 @@ void tst_LogAndStatisticsWindow::logKeepsEveryFrameFromTheLinkOnceAndInOrder()
     QCOMPARE(lines.size(), 1 + kBefore + kAfter);
     for (int k = 0; k < kBefore + kAfter; ++k) {
         const QStringList f = lines[k + 1].split(',');
-        QCOMPARE(f.size(), 14);
+        QCOMPARE(f.size(), 16);
         QCOMPARE(f[0].toInt(), k + 1);
         QCOMPARE(f[2].toInt(), 1000 * (k + 1));
         QCOMPARE(f[3].toInt(), k % 5 + 1);
         QCOMPARE(f[4].toInt(), 1000 + k);
         QCOMPARE(f[9].toInt(), 20000);
         QCOMPARE(f[13], distancesOf(k));
+        QCOMPARE(f[15], QStringLiteral("0"));
+        if (k > 0)
+            QVERIFY(f[14].toDouble() >= lines[k].split(',')[14].toDouble());
     }
 }
 
@@ -201,6 +272,161 @@ void tst_LogAndStatisticsWindow::statisticsWindowShowsTheChosenWindowOfFrames()
     QTRY_COMPARE_WITH_TIMEOUT(figure(4), QStringLiteral("1159"), 5000);
     stats->restart();
     QCOMPARE(figure(0), QStringLiteral("0"));
+}
+
+// A typed path is checked as a chosen one: an existing file is never
+// emptied without a question, and Cancel in the question keeps the dialog.
+void tst_LogAndStatisticsWindow::existingFileIsReplacedOrAppendedToOnlyWhenAsked()
+{
+    const QString other = workDir.filePath("notes.csv");
+    const QString log = workDir.filePath("earlier.csv");
+    {
+        QFile file(other);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("keep me\n") == 8);
+    }
+    MainWindow window;
+    QStringList offered;
+    bool stayedOpen = false;
+    whenModal<LogStartDialog>([&](LogStartDialog *dialog) {
+        answerExistingFileQuestion("cancelButton", &offered);
+        clickOk(dialog, other);
+        stayedOpen = dialog->isVisible();
+        dialog->reject();
+    });
+    action(window, "actionStartLog")->trigger();
+    QVERIFY(stayedOpen);
+    QCOMPARE(offered, (QStringList{"cancelButton", "replaceButton"})); // other columns: no append
+    QVERIFY(!Probe::log(window)->isRunning());
+    {
+        QFile file(other);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("keep me\n"));
+    }
+
+    // A log of the same layout may be continued.
+    answerStartDialog(log);
+    action(window, "actionStartLog")->trigger();
+    Probe::net(window)->receiveData(frame(0));
+    Probe::log(window)->stop();
+    whenModal<LogStartDialog>([&](LogStartDialog *dialog) {
+        answerExistingFileQuestion("appendButton", &offered);
+        clickOk(dialog, log);
+    });
+    action(window, "actionStartLog")->trigger();
+    QCOMPARE(offered, (QStringList{"appendButton", "cancelButton", "replaceButton"}));
+    Probe::net(window)->receiveData(frame(1));
+    Probe::log(window)->stop();
+    QList<QStringList> rows = rowsOf(log);
+    QCOMPARE(rows.size(), 3);
+    QCOMPARE(rows[2][0], QStringLiteral("2"));
+
+    whenModal<LogStartDialog>([&](LogStartDialog *dialog) {
+        answerExistingFileQuestion("replaceButton", &offered);
+        clickOk(dialog, log);
+    });
+    action(window, "actionStartLog")->trigger();
+    QVERIFY(Probe::log(window)->isRunning());
+    Probe::log(window)->stop();
+    QCOMPARE(rowsOf(log).size(), 1);
+}
+
+// 51 lines must stay 51 and grow: the running log's file is offered for
+// appending only.
+void tst_LogAndStatisticsWindow::startingOnTheRunningLogsFileKeepsItsLines()
+{
+    const QString path = workDir.filePath("running.csv");
+    MainWindow window;
+    answerStartDialog(path);
+    action(window, "actionStartLog")->trigger();
+    for (int k = 0; k < 50; ++k)
+        Probe::net(window)->receiveData(frame(k));
+    QStringList offered;
+    whenModal<LogStartDialog>([&](LogStartDialog *dialog) {
+        answerExistingFileQuestion("appendButton", &offered);
+        clickOk(dialog, path);
+    });
+    action(window, "actionStartLog")->trigger();
+    QCOMPARE(offered, (QStringList{"appendButton", "cancelButton"}));
+    QVERIFY(Probe::log(window)->isRunning());
+    for (int k = 50; k < 60; ++k)
+        Probe::net(window)->receiveData(frame(k));
+    window.close();
+
+    const QList<QStringList> rows = rowsOf(path);
+    QCOMPARE(rows.size(), 61);
+    for (int k = 0; k < 60; ++k) {
+        QCOMPARE(rows[k + 1][0].toInt(), k + 1);
+        QCOMPARE(rows[k + 1][13], distancesOf(k));
+    }
+}
+
+void tst_LogAndStatisticsWindow::stalledLogHoldsTheWindowsCloseNoLongerThanTheWait()
+{
+    StalledDisk disk;
+    Watchdog dog(30, [&] { disk.release(); });
+    auto *window = new MainWindow;
+    window->show();
+    MeasurementLog *log = Probe::log(*window);
+    log->setFileAccessHook(disk.hook());
+    QVERIFY(log->start(workDir.filePath("stalled.csv"), MeasurementLog::Layout::FramePerLine));
+    Probe::net(*window)->receiveData(frame(0));
+    QTRY_COMPARE_WITH_TIMEOUT(log->status().linesWritten, qint64(1), 20000);
+    disk.block();
+    for (int k = 1; k < 8; ++k)
+        Probe::net(*window)->receiveData(frame(k));
+    QTRY_VERIFY_WITH_TIMEOUT(disk.holdsAWriter(), 20000);
+
+    QVERIFY(window->close());
+    QVERIFY(!log->isRunning());
+    QCOMPARE(log->status().failure, LogFileWriter::Failure::Stalled);
+    QCOMPARE(log->status().linesDropped, qint64(7));
+    const QString shown = window->findChild<QLabel *>("logStatusLabel")->text();
+    QVERIFY2(shown.startsWith(QStringLiteral("日志写入超时")) && shown.endsWith(QStringLiteral("丢失 7 行")), qPrintable(shown));
+    delete window;
+    disk.release();
+}
+
+// Through a pseudo-terminal: two frames of wide spread and weak peaks make
+// the filter blank the second; a good frame after a damaged one clears it.
+void tst_LogAndStatisticsWindow::blankedFrameReadsOneInTheLogAndCountsInTheStatistics()
+{
+    const QString path = workDir.filePath("blanked.csv");
+    PtyPair pty;
+    QVERIFY(pty.isValid());
+    auto *window = new MainWindow;
+    int published = 0;
+    QObject::connect(Probe::feed(*window), &MeasurementFeed::frameMeasured, window, [&] { ++published; });
+    QVERIFY(window->presetPort(pty.portName(), 921600));
+    QVERIFY(Probe::openCom(*window));
+    action(*window, "actionStatistics")->trigger();
+    auto *stats = window->findChild<StatisticsWindow *>();
+    QVERIFY(stats);
+    answerStartDialog(path);
+    action(*window, "actionStartLog")->trigger();
+    QVERIFY(Probe::log(*window)->isRunning());
+
+    const QByteArray damaged = [] {
+        QByteArray f = judgedFrame(1, false, 3500);
+        f[f.size() - 1] = char(f.at(f.size() - 1) ^ 0x5A);
+        return f;
+    }();
+    QVERIFY(pty.write(judgedFrame(1, false, 1000) + judgedFrame(40, true, 2000) + judgedFrame(40, true, 3000) + damaged
+                      + judgedFrame(40, false, 4000)));
+    QTRY_COMPARE_WITH_TIMEOUT(published, 4, 30000);
+    auto *blankedShare = stats->findChild<QLabel *>("figure7");
+    QTRY_COMPARE_WITH_TIMEOUT(blankedShare->text(), QStringLiteral("25.00%"), 5000);
+    window->close();
+    delete window;
+
+    const QList<QStringList> rows = rowsOf(path);
+    QCOMPARE(rows.size(), 5);
+    QCOMPARE(rows[0][12], QStringLiteral("blanked"));
+    const char *expected[][3] = {{"0", "1000", "0"}, {"0", "1000", "0"}, {"1", "0", "0"}, {"0", "1000", "1"}};
+    for (int i = 0; i < 4; ++i) {
+        QCOMPARE(rows[i + 1][12], QString::fromLatin1(expected[i][0]));  // blanked
+        QCOMPARE(rows[i + 1][4], QString::fromLatin1(expected[i][1]));   // distance_mm
+        QCOMPARE(rows[i + 1][15], QString::fromLatin1(expected[i][2]));  // bad_frames_before
+    }
 }
 
 QTEST_MAIN(tst_LogAndStatisticsWindow)

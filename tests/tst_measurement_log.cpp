@@ -1,19 +1,27 @@
 #include "files/LogFileWriter.h"
 #include "files/MeasurementLog.h"
 #include "files/MeasurementLogFormat.h"
+#include "link/QTRNet.h"
 #include "tests/support/FileSizeLimit.h"
+#include "tests/support/Frames.h"
+#include "tests/support/StalledDisk.h"
 #include "workflow/MeasurementFeed.h"
 #include "workflow/MeasurementProcessor.h"
 
 #include <QDateTime>
 #include <QFile>
+#include <QSerialPort>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtEndian>
 #include <QtTest>
 
+#include <atomic>
 #include <clocale>
 #include <ctime>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -69,6 +77,53 @@ bool waitForStop(MeasurementLog &log)
     return QTest::qWaitFor([&] { return !log.isRunning(); }, 20000);
 }
 
+bool waitForLinesWritten(MeasurementLog &log, qint64 lines)
+{
+    return QTest::qWaitFor([&] { return log.status().linesWritten == lines; }, 20000);
+}
+
+// A record as the feed would publish it, at `ns` on the feed's clock after
+// `badSoFar` damaged frames on the link.
+MeasurementRecord recordAt(qint64 ns, quint64 badSoFar, std::vector<qint16> distances)
+{
+    MeasurementRecord r;
+    r.hostMsecsSinceEpoch = 1733580000123;
+    r.hostNanoseconds = ns;
+    r.linkBadFrames = badSoFar;
+    r.distances = std::move(distances);
+    return r;
+}
+
+QList<QByteArray> lastFields(const std::string &line, int count)
+{
+    QList<QByteArray> fields = QByteArray::fromStdString(line).trimmed().split(',');
+    return fields.mid(fields.size() - count);
+}
+
+QByteArray measurementFrame(qint16 distance, quint32 timestamp)
+{
+    const std::vector<quint8> bytes = payload({distance}, timestamp);
+    return encodedFrame(0x02, QByteArray(reinterpret_cast<const char *>(bytes.data()), int(bytes.size())));
+}
+
+QByteArray withBadChecksum(QByteArray frame)
+{
+    frame[frame.size() - 1] = char(frame.at(frame.size() - 1) ^ 0x5A);
+    return frame;
+}
+
+bool writeFile(const QString &path, const QByteArray &content)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 } // namespace
 
 class tst_MeasurementLog : public QObject {
@@ -83,6 +138,20 @@ private slots:
     void fullBufferCountsEveryLineItCouldNotKeep();
     void removedFileStopsTheLog();
     void unwritablePlaceIsRefusedWithTheReason();
+    void hostTimeCarriesAnOffsetOfHoursAndMinutes_data();
+    void hostTimeCarriesAnOffsetOfHoursAndMinutes();
+    void lastColumnsGiveSecondsSinceTheStartAndBadFramesSinceThePreviousRow();
+    void headlessFeedCountsTheLinksBadFramesBeforeEachRow();
+    void removedFileCountsNoLineAfterTheDeletionAsWritten_data();
+    void removedFileCountsNoLineAfterTheDeletionAsWritten();
+    void diskFullEndsTheFileAtTheLastWholeLine_data();
+    void diskFullEndsTheFileAtTheLastWholeLine();
+    void onlyRegularFilesOrNewPathsAreOpened_data();
+    void onlyRegularFilesOrNewPathsAreOpened();
+    void stalledDiskHoldsStartAndStopNoLongerThanTheWait();
+    void runningLogsOwnFileIsNeverReplaced();
+    void appendTakesOnlyAFileWithTheSameColumnsAndWholeLines_data();
+    void appendTakesOnlyAFileWithTheSameColumnsAndWholeLines();
 };
 
 void tst_MeasurementLog::frameLineHoldsEveryFieldInTheHeadersOrder()
@@ -99,16 +168,21 @@ void tst_MeasurementLog::frameLineHoldsEveryFieldInTheHeadersOrder()
     const QList<QByteArray> lines = linesOf(path);
     QCOMPARE(lines.size(), 3);
     QCOMPARE(lines[0], QByteArray("frame,host_time,device_time_us,points,distance_mm,confidence,mean_mm,std_dev_mm,"
-                                  "point_rate_per_s,peak,noise,reftof,blanked,point_distances_mm"));
+                                  "point_rate_per_s,peak,noise,reftof,blanked,point_distances_mm,host_mono_s,"
+                                  "bad_frames_before"));
     const QList<QByteArray> first = lines[1].split(',');
-    QCOMPARE(first.size(), 14);
+    QCOMPARE(first.size(), 16);
     QCOMPARE(first[0], QByteArray("1"));
-    QCOMPARE(first.mid(2), (QList<QByteArray>{"1000000", "4", "100", "203", "101", "1.6583124", "1", "20003", "43",
-                                              "-7", "0", "100 101 102 104"}));
+    QCOMPARE(first.mid(2, 12), (QList<QByteArray>{"1000000", "4", "100", "203", "101", "1.6583124", "1", "20003", "43",
+                                                  "-7", "0", "100 101 102 104"}));
     const QList<QByteArray> second = lines[2].split(',');
     // Rate: 2 points over 1 ms is 2000 /s, averaged with 4 and 0 over three frames.
-    QCOMPARE(second.mid(0, 1) + second.mid(2), (QList<QByteArray>{"2", "1001000", "2", "-3", "201", "-3", "0.70710677", "668",
-                                                                  "20001", "41", "-7", "0", "-3 -4"}));
+    QCOMPARE(second.mid(0, 1) + second.mid(2, 12), (QList<QByteArray>{"2", "1001000", "2", "-3", "201", "-3", "0.70710677",
+                                                                      "668", "20001", "41", "-7", "0", "-3 -4"}));
+    const QRegularExpression seconds("^\\d+\\.\\d{6}$");
+    QVERIFY2(seconds.match(QString::fromLatin1(first[14])).hasMatch(), first[14].constData());
+    QVERIFY(second[14].toDouble() >= first[14].toDouble());
+    QCOMPARE(first[15] + second[15], QByteArray("00"));
     QCOMPARE(log.status().linesWritten, qint64(2));
     QVERIFY(log.statusText().contains("run.csv"));
 }
@@ -126,11 +200,11 @@ void tst_MeasurementLog::pointLayoutGivesOneLineAPointWithTheFrameNumber()
 
     const QList<QByteArray> lines = linesOf(path);
     QCOMPARE(lines.size(), 5);
-    QVERIFY(lines[0].endsWith(",blanked,point,point_distance_mm"));
+    QVERIFY(lines[0].endsWith(",blanked,point,point_distance_mm,host_mono_s,bad_frames_before"));
     const char *expected[][3] = {{"1", "1", "1500"}, {"1", "2", "1510"}, {"1", "3", "1490"}, {"2", "1", "7"}};
     for (int i = 0; i < 4; ++i) {
         const QList<QByteArray> f = lines[i + 1].split(',');
-        QCOMPARE(f.size(), 15);
+        QCOMPARE(f.size(), 17);
         QCOMPARE(f[0], QByteArray(expected[i][0]));
         QCOMPARE(f[13], QByteArray(expected[i][1]));
         QCOMPARE(f[14], QByteArray(expected[i][2]));
@@ -187,8 +261,9 @@ void tst_MeasurementLog::germanLocaleStillWritesADecimalPoint()
 
     const QList<QByteArray> lines = linesOf(path);
     QCOMPARE(lines.size(), 2);
-    QCOMPARE(lines[1].split(',').size(), 14);
+    QCOMPARE(lines[1].split(',').size(), 16);
     QCOMPARE(lines[1].split(',')[7], QByteArray("0.70710677"));
+    QVERIFY(lines[1].split(',')[14].contains('.'));
     if (!cLocale)
         qInfo("the C library has no German locale here; Qt's was set");
 }
@@ -210,10 +285,10 @@ void tst_MeasurementLog::secondLogHoldsOnlyItsOwnFrames()
     const QList<QByteArray> b = linesOf(dir.filePath("b.csv"));
     QCOMPARE(a.size(), 3);
     QCOMPARE(b.size(), 2);
-    QVERIFY(a[1].startsWith("1,") && a[1].endsWith(",1"));
-    QVERIFY(a[2].startsWith("2,") && a[2].endsWith(",2"));
+    QVERIFY(a[1].startsWith("1,") && a[1].split(',')[13] == "1");
+    QVERIFY(a[2].startsWith("2,") && a[2].split(',')[13] == "2");
     QVERIFY(b[0].startsWith("frame,"));
-    QVERIFY(b[1].startsWith("1,") && b[1].endsWith(",3"));
+    QVERIFY(b[1].startsWith("1,") && b[1].split(',')[13] == "3");
 }
 
 // A file-size limit stands in for a full disk: the writes past it fail.
@@ -254,7 +329,7 @@ void tst_MeasurementLog::fullBufferCountsEveryLineItCouldNotKeep()
 {
     QTemporaryDir dir;
     LogFileWriter writer(512);
-    QVERIFY(writer.open(dir.filePath("tight.csv"), "head\n", nullptr));
+    QVERIFY(writer.open(dir.filePath("tight.csv"), "head\n", LogFileWriter::Mode::Replace, nullptr));
     const QByteArray line(49, 'x');
     const QByteArray withEnd = line + '\n';
     int refused = 0;
@@ -301,6 +376,329 @@ void tst_MeasurementLog::unwritablePlaceIsRefusedWithTheReason()
     QVERIFY(!error.isEmpty());
     QVERIFY(!log.isRunning());
     rig.send({1}, 1000);
+}
+
+// POSIX zone rules, so that no zone database is needed.
+void tst_MeasurementLog::hostTimeCarriesAnOffsetOfHoursAndMinutes_data()
+{
+    QTest::addColumn<QByteArray>("zone");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("+05:30") << QByteArray("<+0530>-5:30") << "2024-12-07T19:30:00.123+05:30";
+    QTest::newRow("+05:45") << QByteArray("<+0545>-5:45") << "2024-12-07T19:45:00.123+05:45";
+    QTest::newRow("-03:30") << QByteArray("<-0330>3:30") << "2024-12-07T10:30:00.123-03:30";
+    QTest::newRow("+12:45, the next day") << QByteArray("<+1245>-12:45") << "2024-12-08T02:45:00.123+12:45";
+}
+
+void tst_MeasurementLog::hostTimeCarriesAnOffsetOfHoursAndMinutes()
+{
+    QFETCH(QByteArray, zone);
+    QFETCH(QString, expected);
+    const QByteArray savedZone = qgetenv("TZ");
+    qputenv("TZ", zone);
+    tzset();
+    MeasurementLogFormat::HostTime format;
+    std::string text;
+    format.append(text, 1733580000123); // 14:00:00.123 UTC
+    if (savedZone.isNull())
+        qunsetenv("TZ");
+    else
+        qputenv("TZ", savedZone);
+    tzset();
+    QCOMPARE(QString::fromStdString(text), expected);
+    QCOMPARE(QDateTime::fromString(expected, Qt::ISODateWithMs).toMSecsSinceEpoch(), qint64(1733580000123));
+}
+
+void tst_MeasurementLog::lastColumnsGiveSecondsSinceTheStartAndBadFramesSinceThePreviousRow()
+{
+    using MeasurementLogFormat::Rows;
+    const qint64 start = 5000000000;
+    Rows frameRows(Layout::FramePerLine, start, 7);
+    Rows pointRows(Layout::PointPerLine, start, 7);
+    struct Step {
+        qint64 ns;
+        quint64 badSoFar;
+        QList<QByteArray> expected;
+    };
+    const Step steps[] = {
+        {start, 7, {"0.000000", "0"}},               // lost before the start: not this log's
+        {start + 1999, 9, {"0.000001", "2"}},        // whole microseconds
+        {start + 1250000000, 9, {"1.250000", "0"}},
+        {start + 3600123456789, 12, {"3600.123456", "3"}},
+        {start + 3601000000000, 2, {"3601.000000", "2"}}, // a new link counts from zero
+    };
+    for (const Step &step : steps) {
+        std::string frameLine, pointLines;
+        QCOMPARE(frameRows.append(frameLine, recordAt(step.ns, step.badSoFar, {10, 20})), 1);
+        QCOMPARE(pointRows.append(pointLines, recordAt(step.ns, step.badSoFar, {10, 20})), 2);
+        QCOMPARE(lastFields(frameLine, 2), step.expected);
+        const std::size_t firstEnd = pointLines.find('\n') + 1;
+        QCOMPARE(lastFields(pointLines.substr(0, firstEnd), 2), step.expected);
+        QCOMPARE(lastFields(pointLines.substr(firstEnd), 2), step.expected);
+    }
+}
+
+// No window: an endpoint fed bytes, the processor and the feed, as any writer
+// of the log's rows would wire them.
+void tst_MeasurementLog::headlessFeedCountsTheLinksBadFramesBeforeEachRow()
+{
+    QSerialPort port;
+    QTRNet net(&port);
+    MeasurementProcessor processor;
+    MeasurementFeed feed;
+    feed.setLinkCounters(&net.counters());
+    QObject::connect(&net, &QTRNet::dataReady, &feed, [&](TRData *pack) {
+        FrameOutcome outcome;
+        if (pack->cmd == 0x02 && processor.process(pack->data.data(), pack->data.size(), outcome))
+            feed.publish(pack->data.data(), pack->data.size(), outcome, processor.frameRate);
+    });
+    net.receiveData(withBadChecksum(measurementFrame(1, 1000)) + measurementFrame(2, 2000));
+
+    QTemporaryDir dir;
+    MeasurementLog log(&feed);
+    const QString path = dir.filePath("headless.csv");
+    QVERIFY(log.start(path, Layout::FramePerLine));
+    net.receiveData(measurementFrame(3, 3000));
+    net.receiveData(withBadChecksum(measurementFrame(4, 4000)) + measurementFrame(5, 5000));
+    net.receiveData(withBadChecksum(measurementFrame(6, 6000)) + withBadChecksum(measurementFrame(7, 7000))
+                    + measurementFrame(8, 8000));
+    net.receiveData(measurementFrame(9, 9000).left(12) + measurementFrame(10, 10000)); // cut short
+    log.stop();
+
+    const QList<QByteArray> lines = linesOf(path);
+    QCOMPARE(lines.size(), 5);
+    QCOMPARE(lines[0].split(',').mid(13), (QList<QByteArray>{"point_distances_mm", "host_mono_s", "bad_frames_before"}));
+    const QByteArray expected[][2] = {{"3", "0"}, {"5", "1"}, {"8", "2"}, {"10", "1"}};
+    for (int i = 0; i < 4; ++i) {
+        const QList<QByteArray> f = lines[i + 1].split(',');
+        QCOMPARE(f[13], expected[i][0]);
+        QCOMPARE(f[15], expected[i][1]);
+    }
+}
+
+void tst_MeasurementLog::removedFileCountsNoLineAfterTheDeletionAsWritten_data()
+{
+    QTest::addColumn<int>("linesAfter");
+    QTest::newRow("nothing after the deletion") << 0;
+    QTest::newRow("20 lines after the deletion") << 20;
+}
+
+// Stopped at once: before the writer's once-a-second sync could notice.
+void tst_MeasurementLog::removedFileCountsNoLineAfterTheDeletionAsWritten()
+{
+#ifndef Q_OS_UNIX
+    QSKIP("only systems that let an open file be deleted");
+#endif
+    QFETCH(int, linesAfter);
+    QTemporaryDir dir;
+    FeedRig rig;
+    MeasurementLog log(&rig.feed);
+    const QString path = dir.filePath("gone.csv");
+    QVERIFY(log.start(path, Layout::FramePerLine));
+    quint32 t = 0;
+    for (int i = 0; i < 10; ++i)
+        rig.send({qint16(i)}, t += 1000);
+    QVERIFY(waitForLinesWritten(log, 10));
+    QVERIFY(QFile::remove(path));
+    for (int i = 0; i < linesAfter; ++i)
+        rig.send({qint16(i)}, t += 1000);
+    log.stop();
+
+    QCOMPARE(log.status().failure, LogFileWriter::Failure::FileRemoved);
+    QCOMPARE(log.status().linesWritten, qint64(10));
+    QCOMPARE(log.status().linesDropped, qint64(linesAfter));
+    QVERIFY2(log.statusText().startsWith(QStringLiteral("日志文件已被删除")), qPrintable(log.statusText()));
+}
+
+void tst_MeasurementLog::diskFullEndsTheFileAtTheLastWholeLine_data()
+{
+    QTest::addColumn<int>("room"); // bytes the disk takes after the header
+    QTest::addColumn<int>("keptLines");
+    QTest::newRow("full just before a line's newline") << 39 << 3;
+    QTest::newRow("full right after a newline") << 30 << 3;
+    QTest::newRow("full inside a line") << 34 << 3;
+    QTest::newRow("full inside the first line") << 4 << 0;
+}
+
+// A file-size limit stands in for a full disk.
+void tst_MeasurementLog::diskFullEndsTheFileAtTheLastWholeLine()
+{
+    QFETCH(int, room);
+    QFETCH(int, keptLines);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("full.csv");
+    const std::string header = "head\n";
+    const QByteArray lines = "line-0001\nline-0002\nline-0003\nline-0004\nline-0005\n";
+    LogFileWriter writer;
+    {
+        FileSizeLimit limit(rlim_t(header.size()) + rlim_t(room));
+        QVERIFY(writer.open(path, header, LogFileWriter::Mode::Replace, nullptr));
+        QVERIFY(writer.append(lines.constData(), std::size_t(lines.size()), 5));
+        writer.close();
+    }
+    const LogFileWriter::Status s = writer.status();
+    QCOMPARE(readFile(path), QByteArray::fromStdString(header) + lines.left(10 * keptLines));
+    QCOMPARE(s.failure, LogFileWriter::Failure::WriteFailed);
+    QCOMPARE(s.linesWritten, qint64(keptLines));
+    QCOMPARE(s.linesDropped, qint64(5 - keptLines));
+    QCOMPARE(s.bytesWritten, QFileInfo(path).size());
+}
+
+void tst_MeasurementLog::onlyRegularFilesOrNewPathsAreOpened_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("fifo without a reader") << "fifo";
+    QTest::newRow("device") << "device";
+    QTest::newRow("folder") << "folder";
+    QTest::newRow("link to a fifo") << "link";
+}
+
+void tst_MeasurementLog::onlyRegularFilesOrNewPathsAreOpened()
+{
+    QFETCH(QString, kind);
+    QTemporaryDir dir;
+    QString path = dir.filePath("pipe");
+    QVERIFY(::mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
+    if (kind == "device")
+        path = QStringLiteral("/dev/null");
+    else if (kind == "folder")
+        path = dir.path();
+    else if (kind == "link")
+        QVERIFY(QFile::link(dir.filePath("pipe"), path = dir.filePath("link.csv")));
+    FeedRig rig;
+    MeasurementLog log(&rig.feed);
+    QString error;
+    bool started = false;
+    std::atomic<int> reader {-1};
+    {
+        // An open that waits for the FIFO's reader is given one.
+        Watchdog dog(20, [&] { reader = ::open(QFile::encodeName(dir.filePath("pipe")).constData(), O_RDONLY | O_NONBLOCK); });
+        started = log.start(path, Layout::FramePerLine, &error);
+    }
+    if (reader >= 0)
+        ::close(reader);
+    QVERIFY(!started);
+    QCOMPARE(error, QStringLiteral("不是普通文件"));
+    QVERIFY(!log.isRunning());
+}
+
+void tst_MeasurementLog::stalledDiskHoldsStartAndStopNoLongerThanTheWait()
+{
+    QTemporaryDir dir;
+    FeedRig rig;
+    MeasurementLog log(&rig.feed);
+    StalledDisk disk;
+    Watchdog dog(30, [&] { disk.release(); });
+    log.setFileAccessHook(disk.hook());
+    QVERIFY(log.start(dir.filePath("slow.csv"), Layout::FramePerLine));
+    quint32 t = 0;
+    for (int i = 0; i < 3; ++i)
+        rig.send({1}, t += 1000);
+    QVERIFY(waitForLinesWritten(log, 3));
+    disk.block();
+    for (int i = 0; i < 5; ++i)
+        rig.send({2}, t += 1000);
+    QVERIFY(QTest::qWaitFor([&] { return disk.holdsAWriter(); }, 20000));
+    log.stop();
+    QVERIFY(!log.isRunning());
+    QCOMPARE(log.status().failure, LogFileWriter::Failure::Stalled);
+    QCOMPARE(log.status().linesWritten, qint64(3));
+    QCOMPARE(log.status().linesDropped, qint64(5));
+    QVERIFY2(log.statusText().startsWith(QStringLiteral("日志写入超时")) && log.statusText().endsWith(QStringLiteral("丢失 5 行")),
+             qPrintable(log.statusText()));
+
+    // The caller goes on: another disk takes a new log at once.
+    log.setFileAccessHook({});
+    QVERIFY(log.start(dir.filePath("fast.csv"), Layout::FramePerLine));
+    rig.send({3}, t += 1000);
+    log.stop();
+    QCOMPARE(log.status().linesWritten, qint64(1));
+
+    log.setFileAccessHook(disk.hook());
+    QString error;
+    QVERIFY(!log.start(dir.filePath("never.csv"), Layout::FramePerLine, &error));
+    QCOMPARE(error, QStringLiteral("文件在 2 秒内没有打开"));
+    QVERIFY(!log.isRunning());
+    disk.release();
+    // The thread given up opens the file late and leaves it alone; only then may the folder go.
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(dir.filePath("never.csv")), 20000);
+}
+
+void tst_MeasurementLog::runningLogsOwnFileIsNeverReplaced()
+{
+    QTemporaryDir dir;
+    FeedRig rig;
+    MeasurementLog log(&rig.feed);
+    const QString path = dir.filePath("own.csv");
+    QVERIFY(log.start(path, Layout::FramePerLine));
+    quint32 t = 0;
+    for (int i = 0; i < 50; ++i)
+        rig.send({qint16(i)}, t += 1000);
+    QVERIFY(waitForLinesWritten(log, 50));
+
+    QString error;
+    for (const QString &samePath : {path, dir.path() + "/./own.csv"}) {
+        QVERIFY(!log.start(samePath, Layout::FramePerLine, &error, MeasurementLog::Mode::Replace));
+        QVERIFY(!error.isEmpty());
+        QVERIFY(log.isRunning());
+    }
+    QVERIFY(log.isOwnFile(dir.path() + "/./own.csv"));
+    QVERIFY(log.start(path, Layout::FramePerLine, &error, MeasurementLog::Mode::Append));
+    for (int i = 50; i < 55; ++i)
+        rig.send({qint16(i)}, t += 1000);
+    log.stop();
+
+    const QList<QByteArray> lines = linesOf(path);
+    QCOMPARE(lines.size(), 56);
+    QVERIFY(lines[0].startsWith("frame,"));
+    for (int i = 1; i <= 55; ++i) {
+        const QList<QByteArray> f = lines[i].split(',');
+        QCOMPARE(f[0].toInt(), i);
+        QCOMPARE(f[13].toInt(), i - 1);
+    }
+}
+
+void tst_MeasurementLog::appendTakesOnlyAFileWithTheSameColumnsAndWholeLines_data()
+{
+    const QByteArray frameHeader = QByteArray::fromStdString(MeasurementLogFormat::header(Layout::FramePerLine));
+    const QByteArray pointHeader = QByteArray::fromStdString(MeasurementLogFormat::header(Layout::PointPerLine));
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<bool>("appendable");
+    QTest::addColumn<int>("nextFrame");
+    QTest::newRow("same columns") << frameHeader + "6,a\n7,b\n" << true << 8;
+    QTest::newRow("only the header") << frameHeader << true << 1;
+    QTest::newRow("empty") << QByteArray() << true << 1;
+    QTest::newRow("the other layout") << pointHeader + "7,b\n" << false << 0;
+    QTest::newRow("last line cut") << frameHeader + "6,a\n7,b" << false << 0;
+    QTest::newRow("not a log") << QByteArray("hello\n") << false << 0;
+}
+
+void tst_MeasurementLog::appendTakesOnlyAFileWithTheSameColumnsAndWholeLines()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(bool, appendable);
+    QFETCH(int, nextFrame);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("old.csv");
+    QVERIFY(writeFile(path, content));
+    QCOMPARE(MeasurementLog::appendable(path, Layout::FramePerLine), appendable);
+
+    FeedRig rig;
+    MeasurementLog log(&rig.feed);
+    QString error;
+    QCOMPARE(log.start(path, Layout::FramePerLine, &error, MeasurementLog::Mode::Append), appendable);
+    rig.send({1}, 1000);
+    log.stop();
+    const QByteArray now = readFile(path);
+    if (!appendable) {
+        QCOMPARE(now, content);
+        QVERIFY(!error.isEmpty());
+        return;
+    }
+    const QByteArray kept = content.isEmpty() ? QByteArray::fromStdString(MeasurementLogFormat::header(Layout::FramePerLine))
+                                              : content;
+    QVERIFY(now.startsWith(kept));
+    QVERIFY2(now.mid(kept.size()).startsWith(QByteArray::number(nextFrame) + ','), now.constData());
+    QCOMPARE(now.count('\n'), kept.count('\n') + 1);
 }
 
 QTEST_GUILESS_MAIN(tst_MeasurementLog)

@@ -25,6 +25,7 @@ void MeasurementFeed::publish(const quint8 *payload, std::size_t len, const Fram
     record.info = outcome.info;
     record.pointRate = pointRate;
     record.blanked = outcome.blanked;
+    record.linkBadFrames = linkBadFrames();
     record.distances.resize(std::size_t(n));
     for (int i = 0; i < n; ++i)
         record.distances[std::size_t(i)] = qFromLittleEndian<qint16>(payload + MeasurementPoint::kSize * std::size_t(i));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/LinkCounters.h"
 #include "workflow/MeasurementRecord.h"
 
 #include <QElapsedTimer>
@@ -24,11 +25,19 @@ public:
     // The monotonic clock of hostNanoseconds.
     qint64 nowNanoseconds() const { return clock.nsecsElapsed(); }
 
+    // The receive counters of the link the frames come from, so that every
+    // record says how many frames the link lost before it; null for none.
+    // They must outlive the feed or be replaced first.
+    void setLinkCounters(const LinkCounters *counters) { linkCounters = counters; }
+    // Frames the link lost so far: failed checksums, which include frames cut short.
+    quint64 linkBadFrames() const { return linkCounters ? linkCounters->badChecksums : 0; }
+
 signals:
     // The record is valid only during the call.
     void frameMeasured(const MeasurementRecord &record);
 
 private:
     QElapsedTimer clock;
+    const LinkCounters *linkCounters = nullptr;
     MeasurementRecord record; // reused: no allocation per frame once grown
 };

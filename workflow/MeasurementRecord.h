@@ -15,6 +15,7 @@ struct MeasurementRecord {
     LidarDisplayInfo info;          // as shown: distance 0 when blanked
     quint16 pointRate = 0;          // the rate the window shows as "frame rate"
     bool blanked = false;
+    quint64 linkBadFrames = 0;      // the link's frames lost to a bad checksum or a cut so far
     std::vector<qint16> distances;  // every point's distance, in order
 
     int points() const { return int(distances.size()); }

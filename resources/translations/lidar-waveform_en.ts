@@ -185,6 +185,21 @@
     </message>
 </context>
 <context>
+    <name>LogFileWriter</name>
+    <message>
+        <source>文件在 %1 秒内没有打开</source>
+        <translation>The file did not open within %1 s</translation>
+    </message>
+    <message>
+        <source>文件已存在，其列与本日志不同</source>
+        <translation>The file exists and its columns differ from this log&apos;s</translation>
+    </message>
+    <message>
+        <source>不是普通文件</source>
+        <translation>Not a regular file</translation>
+    </message>
+</context>
+<context>
     <name>LogStartDialog</name>
     <message>
         <source>开始记录日志</source>
@@ -201,6 +216,46 @@
     <message>
         <source>保存日志</source>
         <translation>Save log</translation>
+    </message>
+    <message>
+        <source>文件已存在</source>
+        <translation>File exists</translation>
+    </message>
+    <message>
+        <source>替换</source>
+        <translation>Replace</translation>
+    </message>
+    <message>
+        <source>追加</source>
+        <translation>Append</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>%1 是正在记录的日志。
+在其末尾接着记录吗？</source>
+        <translation>%1 is the running log.
+Continue logging at its end?</translation>
+    </message>
+    <message>
+        <source>%1 是正在记录的日志，其列与所选格式不同，不能替换它。
+请选择另一个文件。</source>
+        <translation>%1 is the running log; its columns differ from the chosen layout and it cannot be replaced.
+Please choose another file.</translation>
+    </message>
+    <message>
+        <source>%1 已存在。
+替换它，还是在其末尾追加？</source>
+        <translation>%1 already exists.
+Replace it, or append to its end?</translation>
+    </message>
+    <message>
+        <source>%1 已存在，其列与本日志不同。
+替换它吗？</source>
+        <translation>%1 already exists and its columns differ from this log&apos;s.
+Replace it?</translation>
     </message>
 </context>
 <context>
@@ -417,6 +472,14 @@ No permission</translation>
     <message>
         <source>，丢失 %1 行</source>
         <translation>, %1 lines lost</translation>
+    </message>
+    <message>
+        <source>这是正在记录的日志，不能替换它</source>
+        <translation>This is the running log; it cannot be replaced</translation>
+    </message>
+    <message>
+        <source>日志写入超时，已停止 %1（已写入 %2 行）</source>
+        <translation>Log write timed out, stopped %1 (%2 lines written)</translation>
     </message>
 </context>
 <context>
