@@ -16,6 +16,8 @@ allowed() {
         files) echo "link workflow files" ;;
         widgets) echo "widgets" ;;
         sim) echo "link workflow sim" ;;
+        testrun) echo "link workflow files testrun results" ;;
+        report) echo "link workflow testrun report" ;;
         cli) echo "link workflow files download testrun results report cli" ;;
         app | tests | bench | fuzz | docs) echo "*" ;;
         *) echo "-app -cli" ;;

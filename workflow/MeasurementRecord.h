@@ -15,6 +15,7 @@ struct MeasurementRecord {
     LidarDisplayInfo info;          // as shown: distance 0 when blanked
     quint16 pointRate = 0;          // the rate the window shows as "frame rate"
     bool blanked = false;
+    quint8 firstConfidence = 0;     // the first point's; info.confidence is the last point's
     std::vector<qint16> distances;  // every point's distance, in order
 
     int points() const { return int(distances.size()); }

@@ -31,6 +31,7 @@ expect fail "$(tree workflow/A.cpp '#include "ui_MainWindow.h"')" "workflow/ inc
 expect fail "$(tree link/A.cpp '#include "workflow/CommandSet.h"')" "link/ including the command set"
 expect fail "$(tree results/A.cpp '#include "app/MainWindow.h"')" "a new folder including the window"
 expect fail "$(tree cli/A.cpp '#include "widgets/UserPrompts.h"')" "the command-line tool including a widget"
+expect fail "$(tree report/A.cpp '#include "widgets/UserPrompts.h"')" "the report including a widget"
 expect pass "$(tree app/A.cpp '#include "workflow/CommandSet.h"')" "the window including any layer"
 expect pass "$(tree files/A.cpp '#include <QFile>')" "a system header"
 
