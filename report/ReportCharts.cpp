@@ -57,9 +57,12 @@ Range padded(Range r, double minimumSpan)
     return {std::floor(r.low / step) * step, std::ceil(r.high / step) * step};
 }
 
-QColor colourOf(Outcome o)
+// Grey for a step that ended in an error: its figures are partial.
+QColor colourOf(const StepResult &step, const TestRun::Check &check)
 {
-    return o == Outcome::Pass ? kPassColour : o == Outcome::Fail ? kFailColour : kNeutralColour;
+    if (!step.error.isEmpty())
+        return kNeutralColour;
+    return check.outcome == Outcome::Pass ? kPassColour : check.outcome == Outcome::Fail ? kFailColour : kNeutralColour;
 }
 
 QString tickText(double v, double step)
@@ -232,7 +235,7 @@ QImage errorChart(const std::vector<StepResult> &steps, qreal scale)
     painter.drawLine(canvas.at(x.low, 0), canvas.at(x.high, 0));
     for (const StepResult *s : sorted)
         if (s->framesKept > 0)
-            canvas.point(s->referenceMm, s->biasMm, colourOf(s->bias.outcome));
+            canvas.point(s->referenceMm, s->biasMm, colourOf(*s, s->bias));
     canvas.restore();
     return image;
 }
@@ -269,7 +272,7 @@ QImage deviationChart(const std::vector<StepResult> &steps, qreal scale)
     painter.drawPolyline(line);
     for (const StepResult *s : sorted)
         if (s->framesKept > 1)
-            canvas.point(s->referenceMm, s->stdMm, colourOf(s->std.outcome));
+            canvas.point(s->referenceMm, s->stdMm, colourOf(*s, s->std));
     canvas.restore();
     return image;
 }

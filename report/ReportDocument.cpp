@@ -24,7 +24,7 @@ const QString kFailBackground = QStringLiteral("#ffebee");
 // Figures keep to one line; the table's text may wrap.
 const QString kNumberCell = QStringLiteral("align=\"right\" style=\"white-space:nowrap\"");
 const QString kNoValue = QStringLiteral("\u2014");
-const QString kTableAttributes = QStringLiteral("width=\"100%\" border=\"1\" cellspacing=\"0\" cellpadding=\"3\"");
+const QString kTableAttributes = QStringLiteral("width=\"100%\" border=\"1\" cellspacing=\"0\" cellpadding=\"2\"");
 
 QString esc(const QString &s)
 {
@@ -102,8 +102,9 @@ QString checkCell(const QString &name, const QString &value, const Check &check,
     const bool checked = check.outcome != Outcome::NotChecked;
     const QString background =
         !checked ? QString() : check.outcome == Outcome::Pass ? kPassBackground : kFailBackground;
-    QString cell = QStringLiteral("<td class=\"%1\" align=\"right\"%2><span class=\"value\">%3</span><br/>")
-                       .arg(name, background.isEmpty() ? QString() : QStringLiteral(" style=\"background-color:%1\"").arg(background), value);
+    QString cell = QStringLiteral("<td class=\"%1\" align=\"right\" style=\"white-space:nowrap%2\">"
+                                  "<span class=\"value\">%3</span><br/>")
+                       .arg(name, background.isEmpty() ? QString() : QStringLiteral("; background-color:") + background, value);
     if (checked)
         cell += QStringLiteral("<span class=\"limit\">%1</span><br/>").arg(esc(boundText));
     return cell + QStringLiteral("<span class=\"outcome\">%1</span></td>").arg(ReportFormat::outcomeName(check.outcome));

@@ -19,7 +19,7 @@ namespace {
 
 // Pixels per logical pixel of the figures: sharp in print and on fine screens.
 constexpr qreal kFigureScale = 2;
-constexpr qreal kPageWidth = 760;
+constexpr qreal kPageWidth = 820;
 constexpr qreal kFooterHeight = 24;
 const QUrl kErrorChartUrl(QStringLiteral("report:error-chart.png"));
 const QUrl kDeviationChartUrl(QStringLiteral("report:deviation-chart.png"));
