@@ -34,6 +34,7 @@ LinearityFit fitLine(const std::vector<FitPoint> &points)
     fit.slope = sxy / sxx;
     fit.offsetMm = meanY - fit.slope * meanX;
     double residualSquares = 0;
+    fit.largestResidualAtMm = points.front().referenceMm;
     for (const FitPoint &p : points) {
         const double r = p.measuredMm - (fit.slope * p.referenceMm + fit.offsetMm);
         residualSquares += r * r;

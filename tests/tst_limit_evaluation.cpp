@@ -229,6 +229,7 @@ private slots:
         QVERIFY(qAbs(fit.offsetMm - 3) < 1e-9);
         QVERIFY(qAbs(fit.rSquared - 1) < 1e-12);
         QVERIFY(qAbs(fit.largestResidualMm) < 1e-9);
+        QCOMPARE(fit.largestResidualAtMm, 500.0);
     }
 
     void fitWithoutEnoughToFit()
