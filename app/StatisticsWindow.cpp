@@ -135,11 +135,7 @@ void StatisticsWindow::take(const MeasurementRecord &record)
 {
     if (startNs < 0)
         startNs = record.hostNanoseconds;
-    RollingStatistics::Sample sample;
-    sample.timeNs = record.hostNanoseconds;
-    sample.firstPoint = record.distances.empty() ? 0 : record.distances.front();
-    sample.frameMean = qint16(record.info.average);
-    sample.blanked = record.blanked;
+    const RollingStatistics::Sample sample = RollingStatistics::sampleOf(record);
     stats.add(sample);
     keepForTimePlot(double(sample.timeNs - startNs) / 1e9, sample);
 }

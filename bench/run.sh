@@ -7,7 +7,7 @@ set -u
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build-bench}
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DLIDAR_BENCH=ON >/dev/null || exit 1
-cmake --build "$build" -j "$(nproc)" --target bench_receive bench_plot bench_window lidar-sim >/dev/null || exit 1
+cmake --build "$build" -j "$(nproc)" --target bench_receive bench_plot bench_window bench_testrun lidar-sim >/dev/null || exit 1
 
 # The CSV files stay in the build tree for a closer look.
 out=$build/bench/results
@@ -19,7 +19,7 @@ families="bench_receive:decodeThroughput bench_receive:hostileThroughput bench_r
           bench_plot:refreshStepAfterPlayback bench_plot:memoryPerPoint bench_window:measurementLogic bench_window:measurementWindow
           bench_window:headerLine bench_window:waitCpu bench_window:idleCpu bench_window:downloadTurnaround bench_window:endToEnd
           bench_window:statisticsSlide bench_window:statisticsPerFrame bench_window:endToEndLog
-          bench_window:endToEndStatistics"
+          bench_window:endToEndStatistics bench_testrun:collectorPerFrame bench_testrun:reportHtmlAndPdf"
 for f in $families; do
     b=${f%%:*} family=${f#*:}
     echo "== $b $family" >&2
@@ -58,6 +58,11 @@ function line(what, value, unit, target, ratio) {
     } else if (name ~ /^statisticsSlide/) {
         v = col("cpu_time"); slide[name ~ /window:10000/ ? "big" : "small"] = v
         line(name, v, "ns cpu", "", 0)
+    } else if (name ~ /^collectorPerFrame/) {
+        v = col("cpu_time"); collector[name ~ /held:1000000/ ? "big" : "small"] = v
+        line(name, v, "ns cpu", "", 0)
+    } else if (name ~ /^reportHtmlAndPdf/) {
+        v = col("real_time"); line(name, v, "ms", name ~ /steps:20\// ? "< 1000" : "", name ~ /steps:20\// ? v / 1000 : 0)
     } else if (name ~ /^statisticsPerFrame/) {
         line(name, col("cpu_time"), "ns cpu", "", 0)
     } else if (name ~ /^endToEndLog/) {
@@ -87,6 +92,7 @@ END {
     for (k in step) { if (k ~ /points:100000\/lod:1/) s5 = step[k]; if (k ~ /points:10000000\/lod:1/) s7 = step[k] }
     if (s5 > 0) line("refresh step(1e7) / step(1e5), lod", s7 / s5, "x", "<= 5", s7 / s5 / 5)
     if (slide["small"] > 0) line("statistics slide(10000) / slide(100)", slide["big"] / slide["small"], "x", "<= 2", slide["big"] / slide["small"] / 2)
+    if (collector["small"] > 0) line("collector frame(1e6 held) / frame(100 held)", collector["big"] / collector["small"], "x", "<= 2", collector["big"] / collector["small"] / 2)
     for (p in logged) if (p in bare) line("log cpu - no-log cpu, points:" p, logged[p] - bare[p], "core", "<= 0.1", (logged[p] - bare[p]) / 0.1)
 }'
 grep -h -E "error|Error" "$out"/*.log | grep -v -E "^lidar-sim|propagateSizeHints" | head -5

@@ -17,6 +17,8 @@ allowed() {
         files) echo "link workflow files io" ;;
         widgets) echo "widgets" ;;
         sim) echo "link workflow sim" ;;
+        testrun) echo "link io workflow files testrun results" ;;
+        report) echo "link io workflow testrun report" ;;
         cli) echo "link io workflow files download testrun results report cli" ;;
         app | tests | bench | fuzz | docs) echo "*" ;;
         *) echo "-app -cli" ;;

@@ -7,6 +7,11 @@
 #include <QMetaMethod>
 #include <QtEndian>
 
+namespace {
+// The confidence byte of a point record (the processor keeps only the last point's).
+constexpr std::size_t kFirstConfidenceOffset = 8;
+} // namespace
+
 MeasurementFeed::MeasurementFeed(QObject *parent)
     : QObject(parent)
 {
@@ -26,6 +31,7 @@ void MeasurementFeed::publish(const quint8 *payload, std::size_t len, const Fram
     record.pointRate = pointRate;
     record.blanked = outcome.blanked;
     record.linkBadFrames = linkBadFrames();
+    record.firstConfidence = payload[kFirstConfidenceOffset];
     record.distances.resize(std::size_t(n));
     for (int i = 0; i < n; ++i)
         record.distances[std::size_t(i)] = qFromLittleEndian<qint16>(payload + MeasurementPoint::kSize * std::size_t(i));

@@ -16,6 +16,7 @@ struct MeasurementRecord {
     quint16 pointRate = 0;          // the rate the window shows as "frame rate"
     bool blanked = false;
     quint64 linkBadFrames = 0;      // the link's frames lost to a bad checksum or a cut so far
+    quint8 firstConfidence = 0;     // the first point's; info.confidence is the last point's
     std::vector<qint16> distances;  // every point's distance, in order
 
     int points() const { return int(distances.size()); }

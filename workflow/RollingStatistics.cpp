@@ -10,6 +10,16 @@ constexpr RollingStatistics::Quantity kQuantities[] = {RollingStatistics::Quanti
                                                        RollingStatistics::Quantity::FrameMean};
 } // namespace
 
+RollingStatistics::Sample RollingStatistics::sampleOf(const MeasurementRecord &record)
+{
+    Sample sample;
+    sample.timeNs = record.hostNanoseconds;
+    sample.firstPoint = record.distances.empty() ? 0 : record.distances.front();
+    sample.frameMean = qint16(record.info.average);
+    sample.blanked = record.blanked;
+    return sample;
+}
+
 RollingStatistics::RollingStatistics()
     : ring(std::size_t(kHistory))
 {

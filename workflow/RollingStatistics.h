@@ -1,5 +1,6 @@
 #pragma once
 
+#include "workflow/MeasurementRecord.h"
 #include "workflow/WindowStatistics.h"
 
 #include <QtGlobal>
@@ -31,6 +32,10 @@ public:
         bool blanked = false;
         qint16 value(Quantity q) const { return q == Quantity::FirstPoint ? firstPoint : frameMean; }
     };
+
+    // A frame's two measures: the first point's distance as the device sent
+    // it (blanked or not) and the frame mean.
+    static Sample sampleOf(const MeasurementRecord &record);
 
     RollingStatistics();
 

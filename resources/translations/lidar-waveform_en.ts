@@ -259,6 +259,21 @@ Replace it?</translation>
     </message>
 </context>
 <context>
+    <name>LotSummary</name>
+    <message>
+        <source>无法写入汇总 %1：它和旁边的 %2 个文件都属于别的测试计划</source>
+        <translation>Cannot write the summary %1: it and the %2 files beside it belong to other test plans</translation>
+    </message>
+    <message>
+        <source>无法读取汇总 %1</source>
+        <translation>Cannot read the summary %1</translation>
+    </message>
+    <message>
+        <source>无法写入汇总 %1：%2</source>
+        <translation>Cannot write the summary %1: %2</translation>
+    </message>
+</context>
+<context>
     <name>MainWindow</name>
     <message>
         <source>开始获取数据</source>
@@ -483,6 +498,21 @@ No permission</translation>
     </message>
 </context>
 <context>
+    <name>RunReport</name>
+    <message>
+        <source>无法写入报告 %1：%2</source>
+        <translation>Cannot write the report %1: %2</translation>
+    </message>
+    <message>
+        <source>生成报告需要 QGuiApplication 来绘制文字（offscreen 平台即可）</source>
+        <translation>A report needs a QGuiApplication to draw its text (the offscreen platform will do)</translation>
+    </message>
+    <message>
+        <source>无法从 %1 判断报告格式：文件名请以 .html 或 .pdf 结尾</source>
+        <translation>Cannot tell the report format from %1: end the name in .html or .pdf</translation>
+    </message>
+</context>
+<context>
     <name>StatisticsWindow</name>
     <message>
         <source>统计</source>
@@ -575,6 +605,105 @@ No permission</translation>
     <message>
         <source>窗口</source>
         <translation>Window</translation>
+    </message>
+</context>
+<context>
+    <name>TestPlanTexts</name>
+    <message>
+        <source>测试计划</source>
+        <translation>Test plan</translation>
+    </message>
+    <message>
+        <source>第 %1 步</source>
+        <translation>Step %1</translation>
+    </message>
+    <message>
+        <source>数字</source>
+        <translation>a number</translation>
+    </message>
+    <message>
+        <source>整数</source>
+        <translation>a whole number</translation>
+    </message>
+    <message>
+        <source>文本</source>
+        <translation>a text</translation>
+    </message>
+    <message>
+        <source>对象</source>
+        <translation>an object</translation>
+    </message>
+    <message>
+        <source>列表</source>
+        <translation>a list</translation>
+    </message>
+    <message>
+        <source>“first”或“mean”</source>
+        <translation>&quot;first&quot; or &quot;mean&quot;</translation>
+    </message>
+    <message>
+        <source>%1：“%2”须大于 %3</source>
+        <translation>%1: &quot;%2&quot; must be greater than %3</translation>
+    </message>
+    <message>
+        <source>%1：“%2”不得为负数</source>
+        <translation>%1: &quot;%2&quot; must not be negative</translation>
+    </message>
+    <message>
+        <source>%1：“%2”不得小于 %3</source>
+        <translation>%1: &quot;%2&quot; must not be less than %3</translation>
+    </message>
+    <message>
+        <source>%1：“%2”须大于 %3 且不大于 %4</source>
+        <translation>%1: &quot;%2&quot; must be greater than %3 and at most %4</translation>
+    </message>
+    <message>
+        <source>%1：“%2”须在 %3 到 %4 之间</source>
+        <translation>%1: &quot;%2&quot; must be from %3 to %4</translation>
+    </message>
+    <message>
+        <source>测试计划不是有效的 JSON：%1（第 %2 个字节）</source>
+        <translation>The test plan is not valid JSON: %1 (at byte %2)</translation>
+    </message>
+    <message>
+        <source>%1：未知的键“%2”（请检查拼写）</source>
+        <translation>%1: unknown key &quot;%2&quot; (check its spelling)</translation>
+    </message>
+    <message>
+        <source>%1：键“%2”出现了两次</source>
+        <translation>%1: key &quot;%2&quot; is given twice</translation>
+    </message>
+    <message>
+        <source>%1：应为%2</source>
+        <translation>%1 must be %2</translation>
+    </message>
+    <message>
+        <source>%1：“%2”应为%3</source>
+        <translation>%1: &quot;%2&quot; must be %3</translation>
+    </message>
+    <message>
+        <source>%1：缺少“%2”</source>
+        <translation>%1: &quot;%2&quot; is missing</translation>
+    </message>
+    <message>
+        <source>%1：没有步骤（“steps”为空）</source>
+        <translation>%1: no steps (&quot;steps&quot; is empty)</translation>
+    </message>
+    <message>
+        <source>%1：未设任何限值（“%2”），此步无法判定</source>
+        <translation>%1: no limit is set (&quot;%2&quot;), so the step would judge nothing</translation>
+    </message>
+    <message>
+        <source>%1：“%2”需要此步至少 2 帧</source>
+        <translation>%1: &quot;%2&quot; needs at least 2 frames in the step</translation>
+    </message>
+    <message>
+        <source>无法读取测试计划 %1：%2</source>
+        <translation>Cannot read the test plan %1: %2</translation>
+    </message>
+    <message>
+        <source>无法保存测试计划 %1：%2</source>
+        <translation>Cannot save the test plan %1: %2</translation>
     </message>
 </context>
 <context>

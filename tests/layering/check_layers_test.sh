@@ -33,6 +33,7 @@ expect fail "$(tree results/A.cpp '#include "app/MainWindow.h"')" "a new folder 
 expect fail "$(tree cli/A.cpp '#include "widgets/UserPrompts.h"')" "the command-line tool including a widget"
 expect fail "$(tree io/A.cpp '#include "link/QTRNet.h"')" "io/ including the link"
 expect pass "$(tree files/A.cpp '#include "io/RegularFile.h"')" "files/ including io/"
+expect fail "$(tree report/A.cpp '#include "widgets/UserPrompts.h"')" "the report including a widget"
 expect pass "$(tree app/A.cpp '#include "workflow/CommandSet.h"')" "the window including any layer"
 expect pass "$(tree files/A.cpp '#include <QFile>')" "a system header"
 
