@@ -119,9 +119,11 @@ void LinkSupervisor::reportOpenFailure(QSerialPort::SerialPortError error)
     emit problem(LinkTexts::openFailed(failure));
 }
 
+// A loss during the reconnection's own Start leaves acquisition to resume.
 void LinkSupervisor::lose()
 {
-    if (net->lease().heldBeyondAcquisition())
+    const LinkLease::Holder holder = net->lease().holder();
+    if (holder == LinkLease::Holder::Transfer || holder == LinkLease::Holder::TestRun)
         acquiring = false;
     setState(LinkState::Disconnected);
     emit problem(LinkTexts::deviceGone(target));
