@@ -24,6 +24,7 @@ class StatisticsWindow;
 class LinkStats;
 class TrafficMonitor;
 class LinkSupervisor;
+class LinkStatusView;
 struct TRData;
 
 namespace Ui {
@@ -93,6 +94,10 @@ private:
     void setupLinkCounters();
     void setupTrafficMonitor();
     void setupLinkHealth();
+    bool reopenPort();
+    bool commandMayGo(bool linkTaken, quint8 cmd);
+    void restartStatistics();
+    bool stopAcquisitionForPlayback();
 
     QCustomPlot *plot = nullptr;
     Ui::MainWindow *ui = nullptr;
@@ -127,4 +132,6 @@ private:
     TrafficMonitor *trafficMonitor = nullptr;
     bool autoReconnect = true;          // settings key AutoReconnect
     LinkSupervisor *linkSupervisor = nullptr;
+    LinkStatusView *linkStatusView = nullptr;
+    qint64 lastStartNs = -1; // when the last Start went out, on the feed's clock
 };

@@ -2,7 +2,11 @@
 #include "ui_MainWindow.h"
 
 #include "download/DownloadDialog.h"
+#include "link/LinkLease.h"
+#include "link/QTRNet.h"
+#include "link/comSettings.h"
 
+#include <QAbstractButton>
 #include <QPointer>
 #include <QShortcut>
 
@@ -10,29 +14,39 @@
 #include <utility>
 #include <vector>
 
-// A transfer owns the link while it runs: every control that sends is off
-// until it ends (and then as it was before), so no command slips in between
-// the blocks. Measurement frames keep being shown meanwhile. A closed port is
-// opened the way Start opens it.
+// While a download, a test run or a reconnection holds the link, every
+// control that sends, and the port's Apply and Close, are off (and then as
+// they were before), so nothing the user does cuts into that exchange.
+// Measurement frames keep being shown meanwhile. A closed port is opened by
+// a download the way Start opens it.
 void MainWindow::setupDownload()
 {
     downloadDialog->setPortOpener([this] { return serialPort->isOpen() || openCom(); });
 
-    const QList<QObject *> senders {ui->pbStart, ui->pbStop, ui->pbGetConfig, ui->actionGetCaliParam,
-                                    ui->actionPramCali, ui->actionOrigalData, startShortcut};
+    const QList<QObject *> controls {ui->pbStart,
+                                     ui->pbStop,
+                                     ui->pbGetConfig,
+                                     ui->actionGetCaliParam,
+                                     ui->actionPramCali,
+                                     ui->actionOrigalData,
+                                     startShortcut,
+                                     ui->actionCloseCom,
+                                     comSettingsDialog->findChild<QAbstractButton *>(QStringLiteral("apply"))};
     auto locked = std::make_shared<std::vector<std::pair<QPointer<QObject>, bool>>>();
-    connect(downloadDialog, &DownloadDialog::transferActiveChanged, this, [senders, locked](bool active) {
-        if (active) {
-            locked->clear();
-            for (QObject *sender : senders) {
-                locked->emplace_back(sender, sender->property("enabled").toBool());
-                sender->setProperty("enabled", false);
+    connect(&net->lease(), &LinkLease::holderChanged, this, [this, controls, locked] {
+        const bool lock = net->lease().heldBeyondAcquisition();
+        if (lock == !locked->empty())
+            return;
+        if (lock) {
+            for (QObject *control : controls) {
+                locked->emplace_back(control, control->property("enabled").toBool());
+                control->setProperty("enabled", false);
             }
             return;
         }
-        for (const auto &[sender, wasEnabled] : *locked)
-            if (sender)
-                sender->setProperty("enabled", wasEnabled);
+        for (const auto &[control, wasEnabled] : *locked)
+            if (control)
+                control->setProperty("enabled", wasEnabled);
         locked->clear();
     });
 }

@@ -2,7 +2,9 @@
 
 #include "widgets/UserPrompts.h"
 #include "files/CurveFile.h"
+#include "app/LinkStatusView.h"
 #include "app/PlotCurves.h"
+#include "link/LinkSupervisor.h"
 
 #include <qcustomplot.h>
 
@@ -34,6 +36,9 @@ void MainWindow::saveCurveData()
     savedFilePath = CurveFile::rememberedPath(name, kCurveExtension);
 }
 
+// A recording shown beside a live stream would be drawn on by it: a
+// playback first stops acquisition, as Stop does. While Stop cannot go out
+// (another sender holds the link) the file is not shown.
 void MainWindow::loadCurve()
 {
     const QString name = UserPrompts::getOpenFileName(this, QStringLiteral("open"), savedFilePath,
@@ -41,7 +46,24 @@ void MainWindow::loadCurve()
     if (name.isEmpty())
         return;
     QByteArray text;
-    if (!CurveFile::readWhole(name, &text) || !PlotCurves::show(plot, text))
+    const bool read = CurveFile::readWhole(name, &text);
+    if (read && !stopAcquisitionForPlayback())
+        return;
+    if (!read || !PlotCurves::show(plot, text))
         UserPrompts::critical(this, tr("读入错误"), tr("无法读文件\r\n无权限"));
     savedFilePath = CurveFile::rememberedPath(name, kCurveExtension);
+}
+
+// True when no acquisition runs any more. Frames already on their way land
+// during Stop's pause and are dropped with the live curve.
+bool MainWindow::stopAcquisitionForPlayback()
+{
+    if (!linkSupervisor->acquisitionRunning())
+        return true;
+    on_pbStop_clicked();
+    if (linkSupervisor->acquisitionRunning())
+        return false;
+    plotPending = false;
+    linkStatusView->showNotice(tr("已停止采集以回放文件"));
+    return true;
 }

@@ -9,7 +9,6 @@
 #include "workflow/CommandSet.h"
 
 #include <QCloseEvent>
-#include <QShortcut>
 
 namespace {
 
@@ -38,13 +37,14 @@ private:
 
 // The link's state and failures in the status bar, a stale mark on the
 // message view, and reconnection after a loss. The supervisor hears the
-// port's errors after handleLidarError and the user's actions after their
-// slots, since it is connected after them.
+// port's errors after handleLidarError, since it is connected after it;
+// openCom and closeCom tell it of the user's opens and closes themselves.
 void MainWindow::setupLinkHealth()
 {
     linkSupervisor = new LinkSupervisor(serialPort, net, {CommandSet::kStart, CommandSet::kStop});
     linkSupervisor->setAutoReconnect(autoReconnect);
     auto *view = new LinkStatusView(ui->statusBar);
+    linkStatusView = view;
     // Leftmost, whatever the status bar already holds; the counters follow it
     // closely and the contact text takes the spare width.
     ui->statusBar->insertWidget(0, view);
@@ -69,10 +69,5 @@ void MainWindow::setupLinkHealth()
     connect(linkSupervisor, &LinkSupervisor::reopened, this, [this] {
         connect(serialPort, &QSerialPort::readyRead, this, &MainWindow::readLidarData, Qt::UniqueConnection);
     });
-
-    connect(comSettingsDialog, &comSettings::comReady, linkSupervisor, &LinkSupervisor::sync);
-    connect(ui->pbStart, &QAbstractButton::clicked, linkSupervisor, &LinkSupervisor::sync);
-    connect(startShortcut, &QShortcut::activated, linkSupervisor, &LinkSupervisor::sync);
-    connect(ui->actionCloseCom, &QAction::triggered, linkSupervisor, &LinkSupervisor::userClosed);
     new CloseWatcher(this, linkSupervisor);
 }

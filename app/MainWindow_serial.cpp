@@ -1,5 +1,6 @@
 #include "app/MainWindow.h"
 
+#include "link/LinkSupervisor.h"
 #include "link/PortLoss.h"
 #include "link/QTRNet.h"
 #include "link/comSettings.h"
@@ -7,7 +8,20 @@
 #include <QDebug>
 
 // Always reopens, also with unchanged settings; a failure leaves it closed.
+// An open port held by a download or a test run is left alone: their
+// exchange would be cut (the dialog's Apply is off meanwhile). The supervisor
+// is told at the end, whatever came of it.
 bool MainWindow::openCom()
+{
+    if (serialPort->isOpen() && net->lease().heldBeyondAcquisition())
+        return false;
+    const bool opened = reopenPort();
+    if (linkSupervisor)
+        linkSupervisor->sync();
+    return opened;
+}
+
+bool MainWindow::reopenPort()
 {
     if (serialPort->isOpen())
         serialPort->close();
@@ -35,10 +49,14 @@ bool MainWindow::openCom()
     return false;
 }
 
+// Not while a download or a test run holds the link (the action is off then).
 void MainWindow::closeCom()
 {
+    if (net->lease().heldBeyondAcquisition())
+        return;
     serialPort->close();
     qDebug() << "Info:serial port has been closed";
+    linkSupervisor->userClosed();
 }
 
 // Only a vanished device is acted on; damaged bytes are left to the frame checks.

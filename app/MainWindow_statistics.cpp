@@ -2,10 +2,7 @@
 #include "ui_MainWindow.h"
 
 #include "app/StatisticsWindow.h"
-
-#include <QPushButton>
-
-#include <QShortcut>
+#include "workflow/MeasurementFeed.h"
 
 void MainWindow::setupStatistics()
 {
@@ -15,17 +12,24 @@ void MainWindow::setupStatistics()
     connect(action, &QAction::triggered, this, &MainWindow::showStatistics);
 }
 
-// Made on first use: until then no frame pays for the statistics.
+// Made on first use: until then no frame pays for the statistics. One made
+// during a run counts its time from that run's Start all the same.
 void MainWindow::showStatistics()
 {
     if (!statisticsWindow) {
         statisticsWindow = new StatisticsWindow(measurementFeed, this);
-        // On press: Start's own slot (on click) waits while the first frames of
-        // the new run arrive, and those belong to it.
-        connect(ui->pbStart, &QPushButton::pressed, statisticsWindow, &StatisticsWindow::restart);
-        connect(startShortcut, &QShortcut::activated, statisticsWindow, &StatisticsWindow::restart);
+        if (lastStartNs >= 0)
+            statisticsWindow->restart(lastStartNs);
     }
     statisticsWindow->show();
     statisticsWindow->raise();
     statisticsWindow->activateWindow();
+}
+
+// A Start is going out now.
+void MainWindow::restartStatistics()
+{
+    lastStartNs = measurementFeed->nowNanoseconds();
+    if (statisticsWindow)
+        statisticsWindow->restart(lastStartNs);
 }

@@ -1,6 +1,8 @@
 #include "app/MainWindow.h"
 #include "ui_MainWindow.h"
 
+#include "app/LinkStatusView.h"
+#include "link/LinkTexts.h"
 #include "link/QTRNet.h"
 #include "workflow/CommandSet.h"
 #include "workflow/MeasurementFeed.h"
@@ -90,11 +92,27 @@ void MainWindow::msg_view(LidarDisplayInfo data)
         ui->msg->setPlainText(text);
 }
 
+// Every command of the window takes the link for its own send, pause
+// included; while a download or a test run holds it, nothing goes out.
+bool MainWindow::commandMayGo(bool linkTaken, quint8 cmd)
+{
+    if (!linkTaken)
+        linkStatusView->showProblem(LinkTexts::sendRefused(cmd, net->lease().holder()));
+    return linkTaken;
+}
+
+// The statistics restart here, right before the Start that goes out, and
+// only when it does: frames arriving during Start's pause are the new run's.
 void MainWindow::on_pbStart_clicked()
 {
+    const LinkLease::Hold hold(net->lease(), LinkLease::Holder::Acquisition);
+    if (!commandMayGo(bool(hold), CommandSet::kStart))
+        return;
     ui->pbStart->setEnabled(false);
     if (serialPort->isOpen() || openCom()) {
         clearCurves();
+        if (net->portOpen() && !net->isBusy())
+            restartStatistics();
         net->sendCmd(0, CommandSet::kStart, 0);
     }
     ui->pbStart->setEnabled(true);
@@ -102,7 +120,9 @@ void MainWindow::on_pbStart_clicked()
 
 void MainWindow::on_pbStop_clicked()
 {
-    net->sendCmd(0, CommandSet::kStop, 0);
+    const LinkLease::Hold hold(net->lease(), LinkLease::Holder::Acquisition);
+    if (commandMayGo(bool(hold), CommandSet::kStop))
+        net->sendCmd(0, CommandSet::kStop, 0);
 }
 
 void MainWindow::on_pbClear_clicked()
@@ -112,23 +132,34 @@ void MainWindow::on_pbClear_clicked()
 
 void MainWindow::on_pbGetConfig_clicked()
 {
+    const LinkLease::Hold hold(net->lease(), LinkLease::Holder::Acquisition);
+    if (!commandMayGo(bool(hold), CommandSet::kDeviceInfo))
+        return;
     net->sendCmd(0, CommandSet::kDeviceInfo, 0);
     net->waitMs(50);
 }
 
 void MainWindow::on_actionOrignalData_triggered()
 {
+    const LinkLease::Hold hold(net->lease(), LinkLease::Holder::Acquisition);
+    if (!commandMayGo(bool(hold), CommandSet::kOriginalData))
+        return;
     net->sendCmd(0, CommandSet::kOriginalData, 0);
     qDebug() << "orignal data";
 }
 
 void MainWindow::getCaliParam()
 {
-    net->sendCmd(0, CommandSet::kCaliParam, 0);
+    const LinkLease::Hold hold(net->lease(), LinkLease::Holder::Acquisition);
+    if (commandMayGo(bool(hold), CommandSet::kCaliParam))
+        net->sendCmd(0, CommandSet::kCaliParam, 0);
 }
 
 void MainWindow::paramCali()
 {
+    const LinkLease::Hold hold(net->lease(), LinkLease::Holder::Acquisition);
+    if (!commandMayGo(bool(hold), CommandSet::kParamCali))
+        return;
     // A 16-byte tag field: the text, then zeros.
     quint8 tag[16] = {'p', 'a', 'r', 'a', 'm', ' ', 'c', 'a', 'l', 'i'};
     net->sendData(0, CommandSet::kParamCali, tag, sizeof tag, 0);

@@ -125,7 +125,7 @@ void StatisticsWindow::buildPlots()
     styleGraph(recentGraph);
     sinceStartGraph = new LodGraph(timePlot->xAxis, timePlot->yAxis);
     styleGraph(sinceStartGraph);
-    timePlot->xAxis->setLabel(tr("自开始的时间 (秒)"));
+    labelTimeAxis();
     timePlot->yAxis->setLabel(tr("距离"));
     for (QCustomPlot *plot : {histogramPlot, timePlot})
         plot->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
@@ -160,10 +160,17 @@ void StatisticsWindow::keepForTimePlot(double seconds, const RollingStatistics::
     sinceStart[1]->add(QCPGraphData(seconds, sample.frameMean));
 }
 
-void StatisticsWindow::restart()
+void StatisticsWindow::labelTimeAxis()
+{
+    timePlot->xAxis->setLabel(originIsStart ? tr("自开始的时间 (秒)") : tr("自第一帧起的时间 (秒)"));
+}
+
+void StatisticsWindow::restart(qint64 originNs)
 {
     stats.reset();
-    startNs = -1;
+    originIsStart = originNs >= 0;
+    startNs = originIsStart ? originNs : -1;
+    labelTimeAxis();
     sinceStartStride = 1;
     for (auto &container : sinceStart)
         container->clear();

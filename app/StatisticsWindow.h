@@ -31,7 +31,9 @@ public:
     StatisticsWindow(MeasurementFeed *feed, QWidget *parent = nullptr);
 
     // Forgets every frame and restarts the time axis: acquisition restarts.
-    void restart();
+    // The axis counts from `originNs` on the feed's clock (when Start went
+    // out), or from the next frame when it is negative; its label says which.
+    void restart(qint64 originNs = -1);
     // The figures shown, as tab-separated lines; what "copy" puts on the clipboard.
     QString text() const;
     const RollingStatistics &statistics() const { return stats; }
@@ -52,7 +54,9 @@ private:
     void copyText();
 
     RollingStatistics stats;
-    qint64 startNs = -1; // time origin; -1 until the first frame after a restart
+    void labelTimeAxis();
+    qint64 startNs = -1; // time origin; -1 until the first frame after a restart without a Start
+    bool originIsStart = false;
     // The unbounded window's time plot: every frame since the restart until
     // kMaxSinceStartPoints, then every second one, every fourth... so that
     // memory stays bounded over a long run (the figures still count all).

@@ -31,7 +31,11 @@ DownloadTransfer::DownloadTransfer(QObject *parent)
 
 void DownloadTransfer::setNet(QTRNet *endpoint)
 {
+    if (net)
+        net->disconnect(this);
     net = endpoint;
+    if (net)
+        connect(net, &QTRNet::portClosing, this, &DownloadTransfer::portClosing);
 }
 
 void DownloadTransfer::setPortOpener(std::function<bool()> portOpener)
@@ -60,6 +64,7 @@ bool DownloadTransfer::start(const TransferProfile &chosen, const QString &path)
     ackCmd = -1;
     cancelling = false;
     lastSendRefused = false;
+    portClosed = false;
     block = 0;
     done = 0;
     clock.start();
@@ -69,6 +74,11 @@ bool DownloadTransfer::start(const TransferProfile &chosen, const QString &path)
     if (!readImage())
         return true;
     emit changed();
+    holdsLink = net->lease().tryAcquire(LinkLease::Holder::Transfer);
+    if (!holdsLink) {
+        finish(State::Failed, Reason::SendRefused);
+        return true;
+    }
     if (!net->portOpen() && !(opener && opener())) {
         finish(State::Failed, Reason::PortNotOpen);
         return true;
@@ -166,13 +176,20 @@ bool DownloadTransfer::awaiting() const
     return phase == Phase::StartAck || phase == Phase::BlockAck || phase == Phase::EndAck;
 }
 
+// A start being cancelled ends on its answer, also one that comes during the
+// start's pause.
+bool DownloadTransfer::listening() const
+{
+    return awaiting() || (cancelling && phase == Phase::StartPause);
+}
+
 // Looked at once the frames that arrived together have all been recorded:
 // one for another code that came right behind the awaited one replaces it.
 void DownloadTransfer::acknowledge(quint8 code, quint8 result)
 {
     ackCmd = code;
     ackResult = result;
-    if (awaiting() && !checkPosted) {
+    if (listening() && !checkPosted) {
         checkPosted = true;
         QMetaObject::invokeMethod(this, &DownloadTransfer::checkAck, Qt::QueuedConnection);
     }
@@ -181,7 +198,8 @@ void DownloadTransfer::acknowledge(quint8 code, quint8 result)
 void DownloadTransfer::checkAck()
 {
     checkPosted = false;
-    if (!awaiting() || ackCmd != awaitedCode)
+    const int code = phase == Phase::StartPause ? profile.startCode : awaitedCode;
+    if (!listening() || ackCmd != code)
         return;
     ackCmd = -1;
     timer.stop();
@@ -191,7 +209,10 @@ void DownloadTransfer::checkAck()
 void DownloadTransfer::answered(bool ok)
 {
     switch (phase) {
+    case Phase::StartPause:
     case Phase::StartAck:
+        if (cancelling)
+            return finish(State::Cancelled, Reason::Cancelled);
         if (!ok)
             return finish(State::Failed, Reason::StartRefused);
         current = State::Sending;
@@ -239,6 +260,8 @@ void DownloadTransfer::timedOut()
     case Phase::EndPause:
         return awaitAck(Phase::EndAck, profile.endCode, kStepAckMs);
     case Phase::StartAck:
+        if (cancelling)
+            return finish(State::Cancelled, Reason::Cancelled);
         return finish(State::Failed, unanswered(Reason::StartUnanswered));
     case Phase::BlockAck:
         if (block == plan.full)
@@ -260,14 +283,17 @@ DownloadTransfer::Reason DownloadTransfer::unanswered(Reason silence) const
     return lastSendRefused ? Reason::SendRefused : silence;
 }
 
+// A start already sent is left to be answered (or its wait to run out) like
+// a block on its way: an answer that came after the end would otherwise be
+// taken by the next transfer for its own.
 void DownloadTransfer::cancel()
 {
-    if (current == State::Starting)
-        return finish(State::Cancelled, Reason::Cancelled);
-    if (current != State::Sending || cancelling)
+    if ((current != State::Starting && current != State::Sending) || cancelling)
         return;
     cancelling = true;
     emit changed();
+    if (current == State::Starting)
+        checkAck();
 }
 
 void DownloadTransfer::abandon()
@@ -283,5 +309,26 @@ void DownloadTransfer::finish(State state, Reason reason)
     endedAfterMs = clock.isValid() ? clock.elapsed() : 0;
     current = state;
     why = reason;
+    if (holdsLink && net)
+        net->lease().release(LinkLease::Holder::Transfer);
+    holdsLink = false;
     emit finished();
+}
+
+// Nothing can be answered on a closed port. The ending waits for the close to
+// be over: whoever shows it may run an event loop, which must not happen
+// inside the port's own close.
+void DownloadTransfer::portClosing()
+{
+    if (phase == Phase::None)
+        return;
+    timer.stop();
+    phase = Phase::None;
+    portClosed = true;
+    QMetaObject::invokeMethod(
+        this, [this] {
+            if (portClosed && isActive())
+                finish(State::Failed, Reason::PortClosed);
+        },
+        Qt::QueuedConnection);
 }

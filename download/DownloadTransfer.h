@@ -33,6 +33,10 @@ struct TransferProfile {
 // never runs an event loop of its own. Once it fails or is cancelled it sends
 // nothing more, above all no end command: that one tells the device that the
 // image is complete.
+//
+// It holds the link's lease (as Transfer) from before it opens the port or
+// sends its start until it ends, and gives it back before `finished`. A port
+// that closes under it ends it at once, as PortClosed.
 class DownloadTransfer : public QObject {
     Q_OBJECT
     friend struct DownloadTransferProbe;
@@ -72,12 +76,13 @@ public:
 
     // Starts sending the file at `path`; false, with nothing changed, while a
     // transfer runs or without an endpoint. A file that cannot be sent, a port
-    // that cannot be opened or an endpoint inside a wait of its own end the
-    // transfer before this returns, with nothing sent.
+    // that cannot be opened, a link held by another sender or an endpoint
+    // inside a wait of its own end the transfer before this returns, with
+    // nothing sent.
     bool start(const TransferProfile &profile, const QString &path);
-    // Sends nothing more. Before the first block the transfer ends at once;
-    // with a block on its way it ends when that block is answered (or its wait
-    // runs out). An end command already sent is left to be answered.
+    // Sends nothing more. With the start or a block on its way the transfer
+    // ends when that is answered (or its wait runs out). An end command
+    // already sent is left to be answered.
     void cancel();
     // Ends at once, sending nothing more: the program is going away.
     void abandon();
@@ -120,7 +125,9 @@ private:
     void timedOut();
     Reason unanswered(Reason silence) const;
     void finish(State state, Reason reason);
+    void portClosing();
     bool awaiting() const;
+    bool listening() const;
 
     QPointer<QTRNet> net;
     std::function<bool()> opener;
@@ -141,6 +148,8 @@ private:
     bool checkPosted = false;
     bool lastSendRefused = false;
     bool cancelling = false;
+    bool holdsLink = false;
+    bool portClosed = false; // under this transfer, its ending on its way
     int block = 0;
     int done = 0;
     QTimer timer;

@@ -54,6 +54,8 @@ QString TransferTexts::running(const DownloadTransfer &transfer)
     case State::Opening:
         return tr("正在打开串口");
     case State::Starting:
+        if (transfer.cancelRequested())
+            return tr("正在取消: 等待设备应答开始命令");
         return tr("等待设备应答开始命令 (%1 字节, %2 块)").arg(transfer.fileBytes()).arg(transfer.blocks());
     case State::Sending:
         if (transfer.cancelRequested())

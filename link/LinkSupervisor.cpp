@@ -119,8 +119,12 @@ void LinkSupervisor::reportOpenFailure(QSerialPort::SerialPortError error)
     emit problem(LinkTexts::openFailed(failure));
 }
 
+// A loss during the reconnection's own Start leaves acquisition to resume.
 void LinkSupervisor::lose()
 {
+    const LinkLease::Holder holder = net->lease().holder();
+    if (holder == LinkLease::Holder::Transfer || holder == LinkLease::Holder::TestRun)
+        acquiring = false;
     setState(LinkState::Disconnected);
     emit problem(LinkTexts::deviceGone(target));
     if (reconnectEnabled && !shutdown)
@@ -156,7 +160,8 @@ void LinkSupervisor::onRefused(const TRData &pack, QTRNet::Refusal why)
 
 // An open on a missing device fails at once (the port opens without
 // blocking), so a retry never holds up the event loop. A retry while a wait
-// runs would have its Start refused; it waits for the next tick instead.
+// runs would have its Start refused, and one while the link is held would cut
+// into another's exchange; it waits for the next tick instead.
 void LinkSupervisor::attempt()
 {
     if (port->isOpen()) {
@@ -165,6 +170,9 @@ void LinkSupervisor::attempt()
         return;
     }
     if (net->isBusy())
+        return;
+    const LinkLease::Hold hold(net->lease(), LinkLease::Holder::Reconnection);
+    if (!hold)
         return;
     setState(LinkState::Reconnecting);
     bool opened = false;

@@ -15,6 +15,12 @@
 // since) it then sends Start again, the same frame Start sends. Widget-free:
 // it only reads the port and the endpoint, and says what it sees by signals.
 //
+// A reopen takes the link's lease (LinkLease) for itself, so it waits while
+// anyone else holds the link: nothing is reopened, and no Start sent, in the
+// middle of a download or a test run. When the device went away under such a
+// holder, that holder's exchange was cut and it decides what comes next: the
+// port is reopened once the link is free, but no Start is sent again.
+//
 // It hears the port's errors after whoever closes the port on a loss, so it
 // must be made after that handler is connected. The user's own opens are not
 // signalled by the port; call sync() after each action that may have opened

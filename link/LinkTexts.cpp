@@ -56,6 +56,19 @@ QString LinkTexts::sendRefused(quint8 cmd, QTRNet::Refusal why)
     return tr("命令 0x%1 未发送：%2").arg(cmd, 2, 16, QLatin1Char('0')).arg(reason);
 }
 
+QString LinkTexts::sendRefused(quint8 cmd, LinkLease::Holder holder)
+{
+    QString reason;
+    switch (holder) {
+    case LinkLease::Holder::None:
+    case LinkLease::Holder::Acquisition: return sendRefused(cmd, QTRNet::Refusal::Busy);
+    case LinkLease::Holder::Reconnection: reason = tr("正在重新连接"); break;
+    case LinkLease::Holder::Transfer: reason = tr("下载正在进行"); break;
+    case LinkLease::Holder::TestRun: reason = tr("测试正在进行"); break;
+    }
+    return tr("命令 0x%1 未发送：%2").arg(cmd, 2, 16, QLatin1Char('0')).arg(reason);
+}
+
 QString LinkTexts::staleData()
 {
     return tr("数据已停止：连接已断开，这里是最后收到的值");

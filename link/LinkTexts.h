@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/LinkLease.h"
 #include "link/LinkState.h"
 #include "link/QTRNet.h"
 
@@ -33,6 +34,8 @@ public:
     static QString deviceGone(const QString &port);
     static QString reconnected(const QString &port);
     static QString sendRefused(quint8 cmd, QTRNet::Refusal why);
+    // A command not sent because `holder` has the link.
+    static QString sendRefused(quint8 cmd, LinkLease::Holder holder);
     // The message view's tooltip while it shows values from before a loss.
     static QString staleData();
 };

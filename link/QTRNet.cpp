@@ -12,6 +12,7 @@ QTRNet::QTRNet(QSerialPort *port)
 {
     if (!port)
         throw "SerialPort is NULL";
+    connect(port, &QIODevice::aboutToClose, this, &QTRNet::portClosing);
 }
 
 void QTRNet::receiveData(const QByteArray &bytes)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/FrameScanner.h"
+#include "link/LinkLease.h"
 #include "link/TRCodec.h"
 #include "link/TRData.h"
 
@@ -53,6 +54,8 @@ public:
     const LinkCounters &counters() const { return rxBuffer.counters(); }
     // Told what the receive side steps over; null for none.
     void setScanObserver(FrameScanner::Observer *observer) { rxBuffer.setObserver(observer); }
+    // Who may send on this link now: every sender takes it first.
+    LinkLease &lease() { return linkLease; }
 
 signals:
     // Direct connections only: `pack` is valid during the call alone.
@@ -61,6 +64,10 @@ signals:
     void frameSent(const QByteArray &frame);
     // Each packet a send gave up on, and why. Direct connections only.
     void sendRefused(const TRData &pack, QTRNet::Refusal why);
+    // The port is about to close, whoever closes it (the user, a loss, a
+    // reopen): an answer awaited now will not come. Emitted inside the
+    // close, so a receiver that shows anything does it later.
+    void portClosing();
 
 private:
     bool writeFrame(const TRData &pack);
@@ -69,6 +76,7 @@ private:
     bool busy = false;
     FrameScanner rxBuffer;
     TRData packet;
+    LinkLease linkLease;
     // A receiver running an event loop must not start a second pass inside
     // the running one; its bytes wait for the next.
     bool inPass = false;

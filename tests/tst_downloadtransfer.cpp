@@ -89,9 +89,13 @@ private slots:
     void eachFailureHasItsOwnReason_data();
     void eachFailureHasItsOwnReason();
     void closedPortIsOpenedByTheOpenerBeforeAnythingIsSent();
+    void portClosedUnderTheTransferEndsItAtOnce_data();
+    void portClosedUnderTheTransferEndsItAtOnce();
     void cancelStopsAtABlockBoundaryWithoutTheEndCommand_data();
     void cancelStopsAtABlockBoundaryWithoutTheEndCommand();
     void abandonEndsAtOnceAndTheLateAnswerChangesNothing();
+    void lateStartAnswerOfACancelledTransferAnswersNoOther_data();
+    void lateStartAnswerOfACancelledTransferAnswersNoOther();
     void secondStartWhileRunningIsRefused();
 };
 
@@ -145,6 +149,7 @@ void tst_DownloadTransfer::eachFailureHasItsOwnReason_data()
     QTest::newRow("port closed, no way to open it") << "closed" << int(Reason::PortNotOpen) << 0 << 0;
     QTest::newRow("port closed, opening fails") << "unopenable" << int(Reason::PortNotOpen) << 0 << 0;
     QTest::newRow("endpoint inside a wait of its own") << "busy" << int(Reason::SendRefused) << 0 << 0;
+    QTest::newRow("link held by a test run") << "held" << int(Reason::SendRefused) << 0 << 0;
     QTest::newRow("port closed under block 1") << "vanish 2" << int(Reason::PortClosed) << 3 << 1;
 }
 
@@ -169,6 +174,8 @@ void tst_DownloadTransfer::eachFailureHasItsOwnReason()
         };
     else if (fault == "unopenable")
         rig.openWithOpener(false);
+    else if (fault == "held")
+        QVERIFY(rig.net->lease().tryAcquire(LinkLease::Holder::TestRun));
 
     bool startedInWait = false;
     if (fault == "busy") {
@@ -186,6 +193,8 @@ void tst_DownloadTransfer::eachFailureHasItsOwnReason()
     QCOMPARE(int(rig.settledCodes().size()), framesSent);
     QVERIFY(!rig.settledCodes().contains(0x0C));
     QCOMPARE(rig.openerCalls, fault == "unopenable" ? 1 : 0);
+    // The link is given back, and never taken from another holder.
+    QCOMPARE(rig.net->lease().holder(), fault == "held" ? LinkLease::Holder::TestRun : LinkLease::Holder::None);
 }
 
 void tst_DownloadTransfer::closedPortIsOpenedByTheOpenerBeforeAnythingIsSent()
@@ -204,6 +213,44 @@ void tst_DownloadTransfer::closedPortIsOpenedByTheOpenerBeforeAnythingIsSent()
     QVERIFY(rig.transfer.start(TransferProfile::firmware(), writeFile(dir, "fw.bin", 100)));
     QVERIFY(rig.finished());
     QCOMPARE(rig.openerCalls, 1);
+}
+
+void tst_DownloadTransfer::portClosedUnderTheTransferEndsItAtOnce_data()
+{
+    QTest::addColumn<int>("closeAtFrame");
+    QTest::addColumn<int>("blocksDone");
+    // A 200-byte image: start, blocks 0 to 3, end.
+    QTest::newRow("during the start's pause") << 0 << 0;
+    QTest::newRow("with block 1 on its way") << 2 << 1;
+    QTest::newRow("with the end on its way") << 5 << 4;
+}
+
+// However the port goes (a loss, the user), the transfer ends with the close,
+// not when a wait runs out, and gives the link back.
+void tst_DownloadTransfer::portClosedUnderTheTransferEndsItAtOnce()
+{
+    QFETCH(int, closeAtFrame);
+    QFETCH(int, blocksDone);
+
+    QTemporaryDir dir;
+    Rig rig;
+    int endedBeforeTheNextEvent = -1;
+    rig.peer.onFrame = [&](const TRData &) {
+        if (int(rig.peer.frames.size()) != closeAtFrame + 1)
+            return;
+        rig.port.close();
+        // Posted after the close: it runs before any wait could run out.
+        QTimer::singleShot(0, [&] { endedBeforeTheNextEvent = !rig.transfer.isActive(); });
+    };
+    QVERIFY(rig.transfer.start(TransferProfile::firmware(), writeFile(dir, "fw.bin", 200)));
+    QCOMPARE(rig.net->lease().holder(), LinkLease::Holder::Transfer);
+    QVERIFY(rig.finished());
+
+    QCOMPARE(endedBeforeTheNextEvent, 1);
+    QCOMPARE(rig.transfer.state(), State::Failed);
+    QCOMPARE(rig.transfer.reason(), Reason::PortClosed);
+    QCOMPARE(rig.transfer.blocksDone(), blocksDone);
+    QVERIFY(rig.net->lease().isFree());
 }
 
 void tst_DownloadTransfer::cancelStopsAtABlockBoundaryWithoutTheEndCommand_data()
@@ -266,6 +313,49 @@ void tst_DownloadTransfer::abandonEndsAtOnceAndTheLateAnswerChangesNothing()
     QCOMPARE(rig.transfer.reason(), Reason::Abandoned);
     QCOMPARE(rig.transfer.blocksDone(), 1);
     QCOMPARE(rig.settledCodes(), firmwareCodes(2, false));
+}
+
+void tst_DownloadTransfer::lateStartAnswerOfACancelledTransferAnswersNoOther_data()
+{
+    QTest::addColumn<bool>("nextAfterTheAnswer");
+    QTest::newRow("next transfer started once the answer is in") << true;
+    QTest::newRow("next transfer started as soon as the cancelled one ended") << false;
+}
+
+// Cancelled while its start awaits an answer, which the device gives late;
+// then it stays silent. The next transfer must not take that answer for its
+// own: it fails at its start, with no block sent.
+void tst_DownloadTransfer::lateStartAnswerOfACancelledTransferAnswersNoOther()
+{
+    QFETCH(bool, nextAfterTheAnswer);
+
+    QTemporaryDir dir;
+    Rig rig;
+    const QString path = writeFile(dir, "fw.bin", 200);
+    int startAnswers = 0;
+    QObject::connect(rig.net, &QTRNet::dataReady, [&](TRData *p) {
+        startAnswers += p->cmd == 0x10 && p->data.size() >= 2 && p->data[0] == 0x0A;
+    });
+    rig.peer.lateMs = 400;
+    rig.peer.setReply(0, DevicePeer::Reply::Late);
+    for (int frame = 1; frame < 10; ++frame)
+        rig.peer.setReply(frame, DevicePeer::Reply::Silent);
+    rig.peer.onFrame = [&](const TRData &) {
+        if (rig.peer.frames.size() == 1)
+            rig.transfer.cancel();
+    };
+    QVERIFY(rig.transfer.start(TransferProfile::firmware(), path));
+    QVERIFY(rig.finished());
+    QCOMPARE(rig.transfer.state(), State::Cancelled);
+    if (nextAfterTheAnswer)
+        QTRY_COMPARE_WITH_TIMEOUT(startAnswers, 1, 10000);
+
+    QVERIFY(rig.transfer.start(TransferProfile::firmware(), path));
+    QVERIFY(rig.finished());
+    QCOMPARE(startAnswers, 1);
+    QCOMPARE(rig.transfer.state(), State::Failed);
+    QCOMPARE(rig.transfer.reason(), Reason::StartUnanswered);
+    QCOMPARE(rig.settledCodes(), (QList<int>{0x0A, 0x0A}));
 }
 
 void tst_DownloadTransfer::secondStartWhileRunningIsRefused()

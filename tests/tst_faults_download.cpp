@@ -2,6 +2,7 @@
 #include "widgets/UserPrompts.h"
 #include "download/DownloadDialog.h"
 #include "link/EventPump.h"
+#include "link/LinkSupervisor.h"
 #include "link/QTRNet.h"
 #include "link/comSettings.h"
 #include "tests/support/DevicePeer.h"
@@ -17,6 +18,7 @@
 #include <QSerialPort>
 #include <QShortcut>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtEndian>
 #include <QtTest>
 
@@ -142,6 +144,7 @@ private slots:
     void portThatCannotBeOpenedFailsAtOnceWithNothingSent();
     void controlsThatSendAreOffWhileATransferRuns();
     void closingTheWindowMidTransferSendsNothingMore();
+    void portLostMidTransferEndsItAtOnceAndNothingIsSentUnderIt();
 };
 
 // The sensor keeps streaming but never acknowledges the start: the transfer
@@ -267,7 +270,10 @@ void tst_FaultsDownload::controlsThatSendAreOffWhileATransferRuns()
                                            w.findChild<QAbstractButton *>("pbGetConfig")};
     const QList<QAction *> actions{w.findChild<QAction *>("actionGetCaliParam"),
                                    w.findChild<QAction *>("actionPramCali"),
-                                   w.findChild<QAction *>("actionOrigalData")};
+                                   w.findChild<QAction *>("actionOrigalData"),
+                                   w.findChild<QAction *>("actionCloseCom")};
+    // The port must be neither reopened nor closed under the transfer.
+    QAbstractButton *apply = Probe::portDialog(w)->findChild<QAbstractButton *>("apply");
     QShortcut *start = Probe::startShortcut(w);
     actions[1]->setEnabled(false);
     int enabledDuring = 0;
@@ -280,9 +286,13 @@ void tst_FaultsDownload::controlsThatSendAreOffWhileATransferRuns()
         }
         // A disabled action still runs when triggered from code; menus and
         // keys leave it alone.
-        for (QAction *a : actions)
+        for (QAction *a : actions) {
             enabledDuring += a->isEnabled();
-        enabledDuring += start->isEnabled();
+            a->trigger();
+        }
+        enabledDuring += start->isEnabled() + apply->isEnabled();
+        emit start->activated();
+        emit Probe::portDialog(w)->comReady();
         enabledDuring += !w.findChild<QAbstractButton *>("pbClear")->isEnabled();
     };
     const QString path = rig.workDir.filePath("fw.bin");
@@ -296,7 +306,49 @@ void tst_FaultsDownload::controlsThatSendAreOffWhileATransferRuns()
     for (QAbstractButton *b : buttons)
         QVERIFY(b->isEnabled());
     QVERIFY(actions[0]->isEnabled() && !actions[1]->isEnabled() && actions[2]->isEnabled());
-    QVERIFY(start->isEnabled());
+    QVERIFY(actions[3]->isEnabled() && start->isEnabled() && apply->isEnabled());
+    QVERIFY(Probe::port(w)->isOpen());
+    QCOMPARE(rig.boxes, QStringList());
+}
+
+// Acquisition runs; the device goes away as the download's start reaches it
+// and is back at once under the same name. The transfer ends at once as a
+// closed port, and the device back gets nothing: no Start in the middle of
+// the download, nor after it (the loss cut the download short; what follows
+// is the user's choice). The port is opened again once the transfer is over.
+void tst_FaultsDownload::portLostMidTransferEndsItAtOnceAndNothingIsSentUnderIt()
+{
+    Rig rig(false);
+    const QString link = rig.workDir.filePath("ttyLidar");
+    QVERIFY(QFile::link(rig.pty.portName(), link));
+    QVERIFY(rig.window->presetPort(link, 230400));
+    rig.window->findChild<QAbstractButton *>("pbStart")->click();
+    QTRY_COMPARE_WITH_TIMEOUT(rig.codes(), QList<int>{0x02}, 10000);
+
+    PtyPair back;
+    rig.peer->onFrame = [&](const TRData &frame) {
+        if (frame.cmd != 0x0A)
+            return;
+        QFile::remove(link);
+        rig.pty.closeMaster();
+        QFile::link(back.portName(), link);
+    };
+    const QString path = rig.workDir.filePath("fw.bin");
+    QVERIFY(writeFile(path, patternImage(400)));
+    rig.pick(path);
+    QByteArray sentUnderTransfer;
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, [&] { sentUnderTransfer += back.read(0, 0); });
+    watch.start(5);
+    QVERIFY(rig.startFirmware());
+    watch.stop();
+
+    QCOMPARE(rig.status(), QString("下载失败: 传输中串口被关闭"));
+    QCOMPARE(rig.boxes, QStringList{"erorr|download image error"});
+    QCOMPARE(rig.codes(), (QList<int>{0x02, 0x0A}));
+    QCOMPARE(sentUnderTransfer, QByteArray());
+    QTRY_VERIFY_WITH_TIMEOUT(Probe::port(*rig.window)->isOpen(), 10000);
+    QCOMPARE(back.read(1, 4 * LinkSupervisor::kRetryMs), QByteArray());
 }
 
 // As Cancel, without waiting for the block on its way: nothing more goes out,

@@ -1,5 +1,8 @@
 #include "app/MainWindow.h"
+#include "link/LinkStats.h"
 #include "link/QTRNet.h"
+#include "link/comSettings.h"
+#include "widgets/UserPrompts.h"
 #include "tests/support/DebugCapture.h"
 #include "tests/support/Frames.h"
 #include "tests/support/PtyPair.h"
@@ -19,11 +22,13 @@
 
 struct MainWindowProbe {
     static QSerialPort *port(MainWindow &w) { return w.serialPort; }
+    static comSettings *portDialog(MainWindow &w) { return w.comSettingsDialog; }
 };
 
 namespace {
 
 const QByteArray kStartFrame = QByteArray::fromHex("aaaaaaaa0002000004000000000006");
+const QByteArray kStopFrame = QByteArray::fromHex("aaaaaaaa000f0000040000000000" "13");
 
 // One point at `distance`, a clean echo.
 QByteArray measurement(qint16 distance)
@@ -73,6 +78,15 @@ struct Rig {
         return pty.read(15, 5000) == kStartFrame;
     }
 
+    // As the port dialog's Apply, with this port and rate chosen.
+    bool apply(const QString &port, qint32 baudRate)
+    {
+        if (!window->presetPort(port, baudRate))
+            return false;
+        emit MainWindowProbe::portDialog(*window)->comReady();
+        return portOpen();
+    }
+
     void click(const char *name) { window->findChild<QAbstractButton *>(name)->click(); }
     QString state() { return window->findChild<QLabel *>("linkStateLabel")->text(); }
     QString message() { return window->findChild<QLabel *>("linkMessageLabel")->text(); }
@@ -95,6 +109,11 @@ private slots:
     void failuresShowInTheStatusBarWithoutABox();
     void noRetriesAfterTheUserClosedThePortOrTheWindow();
     void autoReconnectKeyTurnsRetriesOffAndIsKept();
+    void anotherRateOrPortAppliedShowsInTheStatusBar_data();
+    void anotherRateOrPortAppliedShowsInTheStatusBar();
+    void closingThePortSettlesTheSessionTotals();
+    void playbackStopsARunningAcquisitionFirstAndSaysSo_data();
+    void playbackStopsARunningAcquisitionFirstAndSaysSo();
 };
 
 void tst_LinkHealthWindow::statusBarFollowsAPulledSensorBackToAcquisition()
@@ -205,6 +224,108 @@ void tst_LinkHealthWindow::autoReconnectKeyTurnsRetriesOffAndIsKept()
     rig.window.reset();
     QCOMPARE(QSettings(QStringLiteral("Trivane_QZ90.ini"), QSettings::IniFormat).value("AutoReconnect").toBool(),
              false);
+}
+
+void tst_LinkHealthWindow::anotherRateOrPortAppliedShowsInTheStatusBar_data()
+{
+    QTest::addColumn<bool>("otherPort");
+    QTest::addColumn<bool>("acquiring");
+    QTest::newRow("another rate, connected") << false << false;
+    QTest::newRow("another rate, acquiring") << false << true;
+    QTest::newRow("another port, connected") << true << false;
+}
+
+// The state word stays; the port and rate beside it follow what was applied.
+void tst_LinkHealthWindow::anotherRateOrPortAppliedShowsInTheStatusBar()
+{
+    QFETCH(bool, otherPort);
+    QFETCH(bool, acquiring);
+
+    Rig rig;
+    PtyPair first;
+    PtyPair second;
+    QVERIFY(rig.pointAt(first));
+    QVERIFY(rig.apply(rig.link, 230400));
+    if (acquiring) {
+        rig.click("pbStart");
+        QCOMPARE(first.read(15, 5000), kStartFrame);
+    }
+    const QString stateWord = acquiring ? QStringLiteral("采集中") : QStringLiteral("已连接");
+    QCOMPARE(rig.state(), rig.link + QStringLiteral("  230400 bps  ") + stateWord);
+
+    const QString port = otherPort ? second.portName() : rig.link;
+    const qint32 rate = otherPort ? 230400 : 921600;
+    QVERIFY(rig.apply(port, rate));
+    // A device's port may be shown with or without its folder.
+    const QString shownPort = port.startsWith(QStringLiteral("/dev/")) ? port.mid(5) : port;
+    const QString state = rig.state();
+    QVERIFY2(state.contains(shownPort + QStringLiteral("  %1 bps  ").arg(rate)) && state.endsWith(stateWord),
+             qPrintable(state));
+}
+
+// The totals since the port opened, after a close, are those of the session
+// just closed: not those of the sessions before it as well.
+void tst_LinkHealthWindow::closingThePortSettlesTheSessionTotals()
+{
+    Rig rig;
+    auto *stats = rig.window->findChild<LinkStats *>();
+    QVERIFY(stats);
+    PtyPair pty;
+    QVERIFY(rig.pointAt(pty));
+    QAction *close = rig.window->findChild<QAction *>("actionCloseCom");
+    quint64 sent = 0;
+    for (int frames : {3, 5}) {
+        QVERIFY(rig.apply(rig.link, 230400));
+        for (int k = 0; k < frames; ++k)
+            QVERIFY(pty.write(measurement(qint16(1000 + k))));
+        sent += quint64(frames);
+        QTRY_COMPARE_WITH_TIMEOUT(stats->totals().frames, sent, 10000);
+        close->trigger();
+        QVERIFY(!rig.portOpen());
+        QCOMPARE(stats->sinceOpen().frames, quint64(frames));
+    }
+}
+
+void tst_LinkHealthWindow::playbackStopsARunningAcquisitionFirstAndSaysSo_data()
+{
+    QTest::addColumn<bool>("acquiring");
+    QTest::newRow("acquisition running") << true;
+    QTest::newRow("acquisition stopped") << false;
+}
+
+// A recording played back during acquisition is not drawn on by the live
+// stream: Stop goes out first, the status bar says why, and the file's curve
+// alone is shown. Without acquisition nothing is sent.
+void tst_LinkHealthWindow::playbackStopsARunningAcquisitionFirstAndSaysSo()
+{
+    QFETCH(bool, acquiring);
+
+    Rig rig;
+    PtyPair pty;
+    QVERIFY(rig.startOn(pty));
+    QVERIFY(pty.write(measurement(1500)));
+    QTRY_VERIFY_WITH_TIMEOUT(rig.curve()->dataCount() >= 10, 10000);
+    if (!acquiring) {
+        rig.click("pbStop");
+        QCOMPARE(pty.read(15, 5000), kStopFrame);
+    }
+    const QString file = rig.dir.filePath(QStringLiteral("recorded.cur"));
+    QFile out(file);
+    QVERIFY(out.open(QIODevice::WriteOnly) && out.write("7,8,9,\n") == 7);
+    out.close();
+    const QString before = rig.message();
+    UserPrompts::setOpenFileChooser([file](QWidget *, const QString &, const QString &, const QString &) {
+        return file;
+    });
+    rig.window->findChild<QAction *>("actionPlaybackData")->trigger();
+    UserPrompts::setOpenFileChooser({});
+
+    QCOMPARE(pty.read(15, 1000), acquiring ? kStopFrame : QByteArray());
+    QVERIFY(rig.state().endsWith(QStringLiteral("已连接")));
+    QCOMPARE(rig.message(), acquiring ? QStringLiteral("已停止采集以回放文件") : before);
+    QTest::qWait(100); // refresh ticks
+    QCOMPARE(rig.curve()->dataCount(), 3);
+    QCOMPARE(rig.curve()->data()->at(2)->value, 9.0);
 }
 
 QTEST_MAIN(tst_LinkHealthWindow)

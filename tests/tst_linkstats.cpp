@@ -23,6 +23,7 @@ private slots:
     void countersAreExactForAStreamWithDamagedFramesAndNoise();
     void ratesCoverTheLastSecond();
     void clearResetsWhatIsShownButNotTheSessionTotals();
+    void closingSettlesASessionNobodyReadWhileItRan();
 };
 
 // Good frames, frames with a wrong checksum and runs of noise, in random
@@ -105,6 +106,25 @@ void tst_LinkStats::clearResetsWhatIsShownButNotTheSessionTotals()
     QCOMPARE(stats.sinceOpen().frames, quint64(2));
     QCOMPARE(stats.sinceOpen().bytes, quint64(60));
     QCOMPARE(stats.sinceClear().frames, quint64(7));
+}
+
+// The totals are read only now and then (a tooltip); a session that ran and
+// closed between two reads is still the one reported after the close.
+void tst_LinkStats::closingSettlesASessionNobodyReadWhileItRan()
+{
+    LinkCounters source;
+    LinkStats stats(source);
+    source.frames = 10;
+    stats.portClosing();
+    QCOMPARE(stats.sinceOpen().frames, quint64(10));
+    source.frames = 25;
+    stats.portClosing();
+    QCOMPARE(stats.sinceOpen().frames, quint64(15));
+    source.frames = 26;
+    stats.portClosing();
+    source.frames = 30;
+    stats.portClosing();
+    QCOMPARE(stats.sinceOpen().frames, quint64(4));
 }
 
 QTEST_GUILESS_MAIN(tst_LinkStats)

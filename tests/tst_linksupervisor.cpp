@@ -101,6 +101,8 @@ private slots:
     void autoReconnectOffLeavesTheLinkDisconnected();
     void portThatWillNotOpenIsReportedWithItsReason();
     void portOpenedBehindItsBackIsNoticedAtTheFirstFrameSent();
+    void noReopenWhileAnotherSenderHoldsTheLink_data();
+    void noReopenWhileAnotherSenderHoldsTheLink();
 };
 
 void tst_LinkSupervisor::vanishedDeviceIsReopenedUnderItsNameAndStartIsSentOnce()
@@ -249,6 +251,56 @@ void tst_LinkSupervisor::portOpenedBehindItsBackIsNoticedAtTheFirstFrameSent()
     const quint8 block[4] = {1, 2, 3, 4};
     QVERIFY(link.net->sendData(1, 0x0A, block, sizeof block, 0));
     QCOMPARE(link.supervisor->state(), LinkState::Connected);
+}
+
+void tst_LinkSupervisor::noReopenWhileAnotherSenderHoldsTheLink_data()
+{
+    QTest::addColumn<int>("holder");
+    QTest::addColumn<bool>("heldAtTheLoss");
+    QTest::addColumn<bool>("startAgain");
+
+    using Holder = LinkLease::Holder;
+    // A loss under the holder cut its exchange: it decides what follows.
+    QTest::newRow("transfer, device lost under it") << int(Holder::Transfer) << true << false;
+    QTest::newRow("test run, device lost under it") << int(Holder::TestRun) << true << false;
+    // Acquisition was in charge when the device went away.
+    QTest::newRow("transfer, link taken after the loss") << int(Holder::Transfer) << false << true;
+}
+
+// Acquisition runs when the device goes away; the device is back at once but
+// another sender holds the link: the port stays closed and nothing reaches
+// the device until the link is given back.
+void tst_LinkSupervisor::noReopenWhileAnotherSenderHoldsTheLink()
+{
+    QFETCH(int, holder);
+    QFETCH(bool, heldAtTheLoss);
+    QFETCH(bool, startAgain);
+    const auto who = LinkLease::Holder(holder);
+
+    Link link;
+    PtyPair first;
+    QVERIFY(link.acquireOn(first));
+    LinkLease &lease = link.net->lease();
+    if (heldAtTheLoss)
+        QVERIFY(lease.tryAcquire(who));
+    link.pull(first);
+    QTRY_COMPARE_WITH_TIMEOUT(link.supervisor->state(), LinkState::Disconnected, 10000);
+    if (!heldAtTheLoss)
+        QVERIFY(lease.tryAcquire(who));
+
+    PtyPair second;
+    QVERIFY(link.pointAt(second));
+    QCOMPARE(second.read(1, 4 * LinkSupervisor::kRetryMs), QByteArray());
+    QVERIFY(!link.port.isOpen());
+    QCOMPARE(link.supervisor->state(), LinkState::Disconnected);
+    QCOMPARE(lease.holder(), who);
+
+    lease.release(who);
+    QTRY_VERIFY_WITH_TIMEOUT(link.port.isOpen(), 10000);
+    QCOMPARE(link.supervisor->state(), startAgain ? LinkState::Acquiring : LinkState::Connected);
+    QCOMPARE(second.read(startAgain ? 15 : 1, 4 * LinkSupervisor::kRetryMs),
+             startAgain ? kStartFrame : QByteArray());
+    QVERIFY(lease.isFree());
 }
 
 QTEST_GUILESS_MAIN(tst_LinkSupervisor)

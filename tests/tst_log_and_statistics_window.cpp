@@ -3,6 +3,7 @@
 #include "app/StatisticsWindow.h"
 #include "files/MeasurementLog.h"
 #include "link/QTRNet.h"
+#include "tests/support/DevicePeer.h"
 #include "tests/support/Frames.h"
 #include "tests/support/PtyPair.h"
 #include "tests/support/StalledDisk.h"
@@ -14,11 +15,13 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtEndian>
@@ -27,6 +30,7 @@
 
 struct MainWindowProbe {
     static bool openCom(MainWindow &w) { return w.openCom(); }
+    static QShortcut *startShortcut(MainWindow &w) { return w.startShortcut; }
     static MeasurementFeed *feed(MainWindow &w) { return w.measurementFeed; }
     static MeasurementLog *log(MainWindow &w) { return w.measurementLog; }
     static QTRNet *net(MainWindow &w) { return w.net; }
@@ -149,6 +153,9 @@ private slots:
     void startingOnTheRunningLogsFileKeepsItsLines();
     void stalledLogHoldsTheWindowsCloseNoLongerThanTheWait();
     void blankedFrameReadsOneInTheLogAndCountsInTheStatistics();
+    void statisticsRestartWithTheStartThatGoesOut_data();
+    void statisticsRestartWithTheStartThatGoesOut();
+    void timeAxisCountsFromTheLastStart();
 
 private:
     QTemporaryDir workDir;
@@ -272,6 +279,97 @@ void tst_LogAndStatisticsWindow::statisticsWindowShowsTheChosenWindowOfFrames()
     QTRY_COMPARE_WITH_TIMEOUT(figure(4), QStringLiteral("1159"), 5000);
     stats->restart();
     QCOMPARE(figure(0), QStringLiteral("0"));
+    // No Start was sent: the time axis runs from the first frame, and says so.
+    QCOMPARE(stats->findChild<QCustomPlot *>("timePlot")->xAxis->label(), QStringLiteral("自第一帧起的时间 (秒)"));
+}
+
+void tst_LogAndStatisticsWindow::statisticsRestartWithTheStartThatGoesOut_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("button") << "button";
+    QTest::newRow("start key") << "key";
+    QTest::newRow("button, port that cannot open") << "unopenable";
+}
+
+// A device that streams at once: its first frames reach the host during
+// Start's own pause. However Start is given, those frames are the new run's;
+// a Start that cannot go out keeps the run before it.
+void tst_LogAndStatisticsWindow::statisticsRestartWithTheStartThatGoesOut()
+{
+    QFETCH(QString, how);
+
+    PtyPair pty;
+    QVERIFY(pty.isValid());
+    MainWindow window;
+    QVERIFY(window.presetPort(how == "unopenable" ? workDir.filePath("no-such-port") : pty.portName(), 921600));
+    action(window, "actionStatistics")->trigger();
+    auto *stats = window.findChild<StatisticsWindow *>();
+    for (int k = 0; k < 20; ++k)
+        Probe::net(window)->receiveData(frame(k));
+    QCOMPARE(stats->statistics().total(), qint64(20));
+
+    DevicePeer device(pty);
+    device.onFrame = [&](const TRData &f) {
+        if (f.cmd != 0x02)
+            return;
+        QByteArray burst;
+        for (int k = 100; k < 105; ++k)
+            burst += frame(k);
+        pty.write(burst);
+    };
+    if (how == "key")
+        emit Probe::startShortcut(window)->activated();
+    else
+        window.findChild<QPushButton *>("pbStart")->click();
+
+    if (how == "unopenable") {
+        QTest::qWait(200);
+        QCOMPARE(stats->statistics().total(), qint64(20));
+        QVERIFY(device.frames.empty());
+        return;
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(stats->statistics().total(), qint64(5), 10000);
+    QTest::qWait(200);
+    QCOMPARE(stats->statistics().total(), qint64(5));
+    QCOMPARE(int(device.frames.size()), 1);
+}
+
+// The statistics window made during a run counts its time from that run's
+// Start, not from its own making; the next Start sets the origin again.
+// Bounds come from clocks read outside the window, never from speed.
+void tst_LogAndStatisticsWindow::timeAxisCountsFromTheLastStart()
+{
+    PtyPair pty;
+    QVERIFY(pty.isValid());
+    MainWindow window;
+    QVERIFY(window.presetPort(pty.portName(), 921600));
+    DevicePeer device(pty);
+    auto *start = window.findChild<QPushButton *>("pbStart");
+    start->click();
+    QTRY_COMPARE_WITH_TIMEOUT(int(device.frames.size()), 1, 10000);
+    QElapsedTimer sinceStart;
+    sinceStart.start();
+    QTest::qWait(600);
+    const double madeAfter = double(sinceStart.elapsed()) / 1000;
+    action(window, "actionStatistics")->trigger();
+    auto *stats = window.findChild<StatisticsWindow *>();
+    QCustomPlot *timePlot = stats->findChild<QCustomPlot *>("timePlot");
+    QCOMPARE(timePlot->xAxis->label(), QStringLiteral("自开始的时间 (秒)"));
+    QVERIFY(pty.write(frame(0) + frame(1)));
+    QTRY_COMPARE_WITH_TIMEOUT(timePlot->graph(0)->dataCount(), 2, 10000);
+    QVERIFY2(timePlot->graph(0)->data()->at(0)->key >= madeAfter,
+             qPrintable(QString::number(timePlot->graph(0)->data()->at(0)->key)));
+
+    QElapsedTimer sinceRestart;
+    sinceRestart.start();
+    start->click();
+    QTRY_COMPARE_WITH_TIMEOUT(int(device.frames.size()), 2, 10000);
+    QCOMPARE(stats->statistics().total(), qint64(0));
+    QVERIFY(pty.write(frame(2)));
+    QTRY_COMPARE_WITH_TIMEOUT(timePlot->graph(0)->dataCount(), 1, 10000);
+    const double key = timePlot->graph(0)->data()->at(0)->key;
+    QVERIFY2(key >= 0 && key <= double(sinceRestart.elapsed()) / 1000, qPrintable(QString::number(key)));
+    QCOMPARE(timePlot->xAxis->label(), QStringLiteral("自开始的时间 (秒)"));
 }
 
 // A typed path is checked as a chosen one: an existing file is never

@@ -183,6 +183,18 @@
         <source>数据已停止：连接已断开，这里是最后收到的值</source>
         <translation>Data stopped: the link is down; these are the last values received</translation>
     </message>
+    <message>
+        <source>正在重新连接</source>
+        <translation>reconnecting</translation>
+    </message>
+    <message>
+        <source>下载正在进行</source>
+        <translation>a download is running</translation>
+    </message>
+    <message>
+        <source>测试正在进行</source>
+        <translation>a test run is running</translation>
+    </message>
 </context>
 <context>
     <name>LogFileWriter</name>
@@ -465,6 +477,10 @@ No permission</translation>
         <source>原始数据监视器</source>
         <translation>Raw traffic monitor</translation>
     </message>
+    <message>
+        <source>已停止采集以回放文件</source>
+        <translation>Acquisition stopped to play back the file</translation>
+    </message>
 </context>
 <context>
     <name>MeasurementLog</name>
@@ -605,6 +621,10 @@ No permission</translation>
     <message>
         <source>窗口</source>
         <translation>Window</translation>
+    </message>
+    <message>
+        <source>自第一帧起的时间 (秒)</source>
+        <translation>Time since the first frame (s)</translation>
     </message>
 </context>
 <context>
@@ -865,6 +885,10 @@ No permission</translation>
     <message>
         <source>下载失败: 设备拒绝了结束命令</source>
         <translation>Download failed: the device refused the end (result 0)</translation>
+    </message>
+    <message>
+        <source>正在取消: 等待设备应答开始命令</source>
+        <translation>Cancelling: waiting for the answer to the start</translation>
     </message>
 </context>
 <context>
