@@ -1,3 +1,4 @@
+#include "sim/ControlInput.h"
 #include "sim/PortLink.h"
 #include "sim/PtyEnd.h"
 #include "sim/SimLoop.h"
@@ -67,10 +68,19 @@ int main(int argc, char **argv)
     }
     if (!options.link.empty() && !PortLink::make(options.link, port.slavePath()))
         return 1;
+    // Ready before the port's path is printed, so whoever reads that line
+    // can write control lines at once. The destructor removes the pipe.
+    ControlInput control;
+    if (!options.control.empty() && !control.open(options.control, error)) {
+        std::fprintf(stderr, "lidar-sim: --control: %s\n", error.c_str());
+        if (!options.link.empty())
+            PortLink::remove(options.link, port.slavePath());
+        return 1;
+    }
     std::printf("%s\n", port.slavePath().c_str());
     std::fflush(stdout);
 
-    SimLoop loop(options, port);
+    SimLoop loop(options, port, control);
     const int status = loop.run(stopRequested, sleepMask);
     loop.reportCounts();
     if (!options.link.empty())
