@@ -14,6 +14,10 @@ ControlInput::~ControlInput()
 bool ControlInput::open(const std::string &path, std::string &error)
 {
     if (path == "-") {
+        if (fcntl(STDIN_FILENO, F_GETFD) == -1) {
+            error = "standard input is closed";
+            return false;
+        }
         readFd = STDIN_FILENO;
         return true;
     }

@@ -110,7 +110,7 @@ bool SimLoop::sleepUntilSomethingHappens(quint64 now, const sigset_t &sleepMask)
         return false;
     }
     revents = n > 0 ? pfd[0].revents : 0;
-    if (n > 0 && (pfd[1].revents & (POLLIN | POLLHUP | POLLERR)))
+    if (n > 0 && (pfd[1].revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL)))
         readControl();
     return true;
 }

@@ -61,6 +61,15 @@ int main(int argc, char **argv)
         return 0;
     }
     const sigset_t sleepMask = installSignalHandlers();
+    // Before the port, whose descriptor could otherwise take a closed
+    // standard input's place; ready before the port's path is printed, so
+    // whoever reads that line can write control lines at once. The
+    // destructor removes the pipe.
+    ControlInput control;
+    if (!options.control.empty() && !control.open(options.control, error)) {
+        std::fprintf(stderr, "lidar-sim: --control: %s\n", error.c_str());
+        return 1;
+    }
     PtyEnd port;
     if (!port.open(error)) {
         std::fprintf(stderr, "lidar-sim: %s\n", error.c_str());
@@ -68,15 +77,6 @@ int main(int argc, char **argv)
     }
     if (!options.link.empty() && !PortLink::make(options.link, port.slavePath()))
         return 1;
-    // Ready before the port's path is printed, so whoever reads that line
-    // can write control lines at once. The destructor removes the pipe.
-    ControlInput control;
-    if (!options.control.empty() && !control.open(options.control, error)) {
-        std::fprintf(stderr, "lidar-sim: --control: %s\n", error.c_str());
-        if (!options.link.empty())
-            PortLink::remove(options.link, port.slavePath());
-        return 1;
-    }
     std::printf("%s\n", port.slavePath().c_str());
     std::fflush(stdout);
 
