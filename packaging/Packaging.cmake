@@ -17,6 +17,8 @@ foreach(size 16 32)
           RENAME lidar-waveform.png)
 endforeach()
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/lidar-waveform.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+# Debian looks for the copyright under the package's name, not the project's.
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/copyright DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/lidar-waveform)
 
 set(CPACK_PACKAGE_NAME lidar-waveform)
 set(CPACK_PACKAGE_VENDOR "Lidar waveform tool")

@@ -8,10 +8,11 @@
 LIDAR_RUN_PACKAGES=(build-essential cmake qtbase5-dev libqt5serialport5-dev libqcustomplot-dev
                     qttools5-dev qttools5-dev-tools qttranslations5-l10n fonts-wqy-microhei)
 # What the tests, benchmarks, sanitizer and fuzzing runs add (and the
-# desktop-entry check of the install test, and Python to read the
+# desktop-entry and man-page checks of the install test, Python to read the
 # measurement log back, and poppler-utils to read and render the accuracy
 # report's PDF).
-LIDAR_TEST_PACKAGES=(libbenchmark-dev clang libclang-rt-14-dev xvfb xauth desktop-file-utils python3 poppler-utils)
+LIDAR_TEST_PACKAGES=(libbenchmark-dev clang libclang-rt-14-dev xvfb xauth desktop-file-utils groff-base python3
+                     poppler-utils)
 
 # lidar_install_packages PACKAGE...: installs those of them that are missing.
 lidar_install_packages() {

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "sim/BlankPlanner.h"
+#include "sim/Scene.h"
+
 #include <QtGlobal>
 
 #include <random>
@@ -7,25 +10,48 @@
 
 // Makes measurement payloads: `points` records of 15 bytes (distance i16,
 // noise u16, peak u32, confidence u8, 4 unused bytes, reftof i16), then the
-// u32 timestamp. The target drifts slowly around the set distance, and each
-// point carries some noise.
+// u32 timestamp. The points scatter around what the sensor sees: the
+// scene's distance, wandering slowly by up to 1 %, plus its bias and the
+// warm-up drift, which starts at its full offset and decays exponentially.
 class MeasurementGenerator {
 public:
     static constexpr quint32 kTimestampWrap = 30000000;
     static constexpr int kPointBytes = 15;
+    // Around the first point, the others of a frame that has to spread.
+    static constexpr double kSpreadMm = 600;
 
-    MeasurementGenerator(int points, int distance, int jitter, unsigned seed);
+    struct WarmUp {
+        double offsetMm = 0;
+        double tauSeconds = 60;
+    };
 
-    // `micros` is a monotonic clock; the timestamp is that clock modulo the wrap.
-    std::vector<quint8> nextPayload(quint64 micros);
+    MeasurementGenerator(int points, const Scene &scene, const WarmUp &warmUp, unsigned seed);
+
+    Scene &scene() { return view; }
+    // `micros` is a monotonic clock; the timestamp is that clock modulo the
+    // wrap. `warmSeconds`: time since the sensor began to warm up.
+    std::vector<quint8> nextPayload(quint64 micros, double warmSeconds);
+    // The last payload never reached the host.
+    void frameLost() { planner.frameLost(); }
 
 private:
-    void writePoint(quint8 *p, double target);
+    struct Point {
+        qint16 distance;
+        quint16 noise;
+        quint32 peak;
+    };
+
+    Point writePoint(quint8 *p, double aim, double nearness, const BlankPlanner::FramePlan &plan, int index);
+    static double spreadOffset(int index, int points);
 
     int points;
-    int distance;
-    int jitter;
+    Scene view;
+    WarmUp warmUp;
+    BlankPlanner planner;
     std::mt19937 rng;
     std::normal_distribution<double> unit {0.0, 1.0};
     double phase = 0;
+    std::vector<qint16> distances;
+    std::vector<quint16> noises;
+    std::vector<quint32> peaks;
 };

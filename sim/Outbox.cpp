@@ -29,20 +29,22 @@ void Outbox::appendGarbage()
     }
 }
 
-void Outbox::sendMeasurement(const TRData &pack)
+bool Outbox::sendMeasurement(const TRData &pack)
 {
     if (pending.size() > kMaxLag) {
         ++tally.measurementsDropped;
-        return;
+        return false;
     }
     QByteArray frame = encode(pack);
-    if (std::uniform_int_distribution<int>(0, 99)(rng) < badChecksumPercent) {
+    const bool damaged = std::uniform_int_distribution<int>(0, 99)(rng) < badChecksumPercent;
+    if (damaged) {
         frame[frame.size() - 1] = char(frame.at(frame.size() - 1) ^ 0x5A);
         ++tally.measurementsDamaged;
     }
     appendGarbage();
     pending.append(frame);
     ++tally.measurementsSent;
+    return !damaged;
 }
 
 void Outbox::sendReply(const TRData &pack)
@@ -82,4 +84,9 @@ bool Outbox::flush(PtyEnd &port)
 void Outbox::discardPending()
 {
     pending.clear();
+}
+
+void Outbox::forgetDelayed()
+{
+    delayed.clear();
 }

@@ -24,7 +24,8 @@ public:
 
     Outbox(int garbageBytes, int badChecksumPercent, unsigned seed);
 
-    void sendMeasurement(const TRData &pack);
+    // False when the frame will not reach the host whole (dropped or damaged).
+    bool sendMeasurement(const TRData &pack);
     void sendReply(const TRData &pack);
     void sendReplyAt(quint64 dueMicros, const TRData &pack);
 
@@ -33,10 +34,13 @@ public:
     // Time of the next delayed frame, or UINT64_MAX.
     quint64 nextDue() const;
     bool hasPending() const { return !pending.isEmpty(); }
+    const QByteArray &pendingBytes() const { return pending; }
     // False when the port failed for good.
     bool flush(PtyEnd &port);
     // The host went away: what it did not read is lost.
     void discardPending();
+    // The device lost power: the replies it meant to send later go with it.
+    void forgetDelayed();
     const Counts &counts() const { return tally; }
 
 private:

@@ -21,3 +21,9 @@ bool PeerWatch::goneForGood(quint64 now) const
 {
     return idleMicros > 0 && hadPeer && !peer && now - goneSince >= idleMicros;
 }
+
+void PeerWatch::portReplaced(quint64 now)
+{
+    peer = false;
+    goneSince = now;
+}

@@ -11,6 +11,9 @@ public:
     // `hungUp`: the master reports no open slave now.
     void observe(bool hungUp, quint64 nowMicros);
     bool present() const { return peer; }
+    // The port went away under its host and is back: the host has to open it
+    // again, and is gone for good when it has not for the idle time.
+    void portReplaced(quint64 nowMicros);
     // True once a host that had the port has been gone for the idle time.
     bool goneForGood(quint64 nowMicros) const;
 

@@ -32,6 +32,13 @@ bool startsWithTag(const std::vector<quint8> &payload, const char *tag)
     return std::memcmp(payload.data(), field, kTagField) == 0;
 }
 
+std::string hex(quint8 byte)
+{
+    char text[3];
+    std::snprintf(text, sizeof text, "%02x", unsigned(byte));
+    return text;
+}
+
 std::string describe(const TRData &pack)
 {
     char line[64];
@@ -40,14 +47,31 @@ std::string describe(const TRData &pack)
     return line;
 }
 
+Scene sceneOf(const SimOptions &options)
+{
+    Scene scene;
+    scene.distanceMm = options.distance;
+    scene.biasMm = options.bias;
+    scene.jitterMm = options.jitter;
+    scene.blankPercent = options.blankPercent;
+    return scene;
+}
+
 } // namespace
 
 SimDevice::SimDevice(const SimOptions &options, Outbox &out)
     : options(options)
     , out(out)
-    , generator(options.points, options.distance, options.jitter, unsigned(options.seed))
+    , generator(options.points, sceneOf(options), {double(options.driftMm), double(options.driftTauSeconds)},
+                unsigned(options.seed))
     , period(1000000u / quint64(options.rate))
 {
+}
+
+void SimDevice::powerCycle()
+{
+    powered = PoweredState();
+    out.forgetDelayed();
 }
 
 void SimDevice::handle(const TRData &pack, quint64 now)
@@ -58,12 +82,14 @@ void SimDevice::handle(const TRData &pack, quint64 now)
         return;
     switch (pack.cmd) {
     case kStart:
-        if (!streaming)
-            nextFrameAt = now;
-        streaming = true;
+        if (!powered.streaming)
+            powered.nextFrameAt = now;
+        powered.streaming = true;
+        if (!powered.warmingSince)
+            powered.warmingSince = now;
         break;
     case kStop:
-        streaming = false;
+        powered.streaming = false;
         break;
     case kDeviceInfo:
         reply(kDeviceInfo, DeviceRecords::deviceInfo());
@@ -84,19 +110,21 @@ bool SimDevice::handleDownload(const TRData &pack, quint64 now)
     switch (pack.cmd) {
     case kFwStart:
     case kLutStart:
-        image.reset();
-        blockIndex = 0;
+        powered.image.reset();
+        powered.blockIndex = 0;
+        powered.inTransfer = true;
         acknowledge(pack.cmd, true, now);
         return true;
     case kFwBlock:
-        takeBlock(pack, "downloading", now);
-        return true;
     case kLutBlock:
-        takeBlock(pack, "lut transmit", now);
-        return true;
     case kFwEnd:
     case kLutEnd:
-        finishImage(pack, now);
+        if (!powered.inTransfer)
+            log("command 0x" + hex(pack.cmd) + " outside a transfer: not answered");
+        else if (pack.cmd == kFwBlock || pack.cmd == kLutBlock)
+            takeBlock(pack, pack.cmd == kFwBlock ? "downloading" : "lut transmit", now);
+        else
+            finishImage(pack, now);
         return true;
     default:
         return false;
@@ -105,28 +133,30 @@ bool SimDevice::handleDownload(const TRData &pack, quint64 now)
 
 void SimDevice::takeBlock(const TRData &pack, const char *tag, quint64 now)
 {
-    const int index = blockIndex++;
+    const int index = powered.blockIndex++;
     if (index == options.ackDropBlock) {
         log("block " + std::to_string(index) + ": acknowledgement withheld");
         return;
     }
     const size_t skip = startsWithTag(pack.data, tag) ? kTagField : 0;
     const bool stored = index != options.ackFailBlock
-        && image.addBlock(pack.offset, pack.data.data() + skip, pack.data.size() - skip);
+        && powered.image.addBlock(pack.offset, pack.data.data() + skip, pack.data.size() - skip);
     acknowledge(pack.cmd, stored, now);
 }
 
+// The end closes the transfer, whatever its outcome.
 void SimDevice::finishImage(const TRData &pack, quint64 now)
 {
+    powered.inTransfer = false;
     bool ok = true;
     if (!options.imageOut.empty()) {
         std::string error;
-        ok = image.writeTo(options.imageOut, error);
+        ok = powered.image.writeTo(options.imageOut, error);
         if (!ok)
             std::fprintf(stderr, "lidar-sim: %s\n", error.c_str());
     }
-    log("image of " + std::to_string(image.image().size()) + " bytes in " + std::to_string(image.blockCount())
-        + " blocks");
+    log("image of " + std::to_string(powered.image.image().size()) + " bytes in "
+        + std::to_string(powered.image.blockCount()) + " blocks");
     acknowledge(pack.cmd, ok, now);
 }
 
@@ -152,22 +182,24 @@ void SimDevice::reply(quint8 cmd, std::vector<quint8> payload)
 
 void SimDevice::tick(quint64 now)
 {
-    if (!streaming)
+    if (!powered.streaming)
         return;
-    if (now > nextFrameAt + kMaxCatchUp)
-        nextFrameAt = now;
-    while (nextFrameAt <= now) {
+    if (now > powered.nextFrameAt + kMaxCatchUp)
+        powered.nextFrameAt = now;
+    while (powered.nextFrameAt <= now) {
+        const double warmSeconds = double(powered.nextFrameAt - *powered.warmingSince) / 1e6;
         TRData pack;
         pack.cmd = kStart;
-        pack.data = generator.nextPayload(nextFrameAt);
-        out.sendMeasurement(pack);
-        nextFrameAt += period;
+        pack.data = generator.nextPayload(powered.nextFrameAt, warmSeconds);
+        if (!out.sendMeasurement(pack))
+            generator.frameLost();
+        powered.nextFrameAt += period;
     }
 }
 
 quint64 SimDevice::nextDue() const
 {
-    return streaming ? nextFrameAt : std::numeric_limits<quint64>::max();
+    return powered.streaming ? powered.nextFrameAt : std::numeric_limits<quint64>::max();
 }
 
 void SimDevice::log(const std::string &line) const

@@ -1,5 +1,7 @@
 #include "sim/SimLoop.h"
 
+#include "sim/ControlInput.h"
+#include "sim/ControlLine.h"
 #include "sim/PortLink.h"
 #include "sim/PtyEnd.h"
 
@@ -37,11 +39,24 @@ bool masterHungUp(int fd)
     return poll(&probe, 1, 0) > 0 && (probe.revents & POLLHUP);
 }
 
+// A control line as it may be shown on a terminal: printable and short.
+std::string printable(const std::string &line)
+{
+    constexpr size_t kShown = 60;
+    std::string shown;
+    for (size_t i = 0; i < line.size() && i < kShown; ++i) {
+        const unsigned char c = static_cast<unsigned char>(line[i]);
+        shown.push_back(c >= 0x20 && c < 0x7F ? char(c) : '?');
+    }
+    return line.size() > kShown ? shown + "..." : shown;
+}
+
 } // namespace
 
-SimLoop::SimLoop(const SimOptions &options, PtyEnd &port)
+SimLoop::SimLoop(const SimOptions &options, PtyEnd &port, ControlInput &control)
     : options(options)
     , port(port)
+    , control(control)
     , out(options.garbage, options.badChecksumPercent, unsigned(options.seed))
     , device(options, out)
     , peer(options.idleExitSeconds)
@@ -62,14 +77,16 @@ int SimLoop::run(const volatile sig_atomic_t &stop, const sigset_t &sleepMask)
                 return stop ? 0 : 1;
             continue;
         }
-        // Without a host the stream pauses: nothing would carry its frames.
-        if (peer.present()) {
-            out.release(now);
+        // Without a host the stream pauses, and replies fall due into the
+        // void: nothing would carry them.
+        out.release(now);
+        if (peer.present())
             device.tick(now);
-        } else {
+        else
             out.discardPending();
-        }
-        if (!sleepUntilSomethingHappens(now, sleepMask) || !serve(now))
+        // What the host sent is taken at the time it woke us, not at the
+        // time we went to sleep (up to a second before).
+        if (!sleepUntilSomethingHappens(now, sleepMask) || !serve(monotonicMicros() - start))
             return 1;
     }
     return 0;
@@ -85,14 +102,41 @@ bool SimLoop::sleepUntilSomethingHappens(quint64 now, const sigset_t &sleepMask)
         due = std::min(due, now + kIdleCheck);
     const quint64 wait = due > now ? std::min(due - now, kLongestSleep) : 0;
     const timespec timeout {time_t(wait / 1000000u), long(wait % 1000000u) * 1000};
-    pollfd pfd {peer.present() ? port.fd() : -1, short(POLLIN | (out.hasPending() ? POLLOUT : 0)), 0};
-    const int n = ppoll(&pfd, 1, &timeout, &sleepMask);
+    pollfd pfd[2] = {{peer.present() ? port.fd() : -1, short(POLLIN | (out.hasPending() ? POLLOUT : 0)), 0},
+                     {control.fd(), POLLIN, 0}};
+    const int n = ppoll(pfd, 2, &timeout, &sleepMask);
     if (n < 0 && errno != EINTR) {
         std::perror("lidar-sim: poll");
         return false;
     }
-    revents = n > 0 ? pfd.revents : 0;
+    revents = n > 0 ? pfd[0].revents : 0;
+    if (n > 0 && (pfd[1].revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL)))
+        readControl();
     return true;
+}
+
+void SimLoop::readControl()
+{
+    std::vector<std::string> messages;
+    for (const ControlInput::Line &line : control.readLines()) {
+        if (!line.problem.empty()) {
+            messages.push_back(line.problem);
+            continue;
+        }
+        std::string applied;
+        const std::string error = applyControlLine(line.text, device.scene(), applied);
+        if (!error.empty())
+            messages.push_back("ignored \"" + printable(line.text) + "\": " + error);
+        else if (options.verbose && !applied.empty())
+            messages.push_back(applied);
+    }
+    if (device.scene().blankPercent > 0 && options.points == 1 && !warnedOnePointBlank) {
+        messages.push_back("frames of one point are never blanked");
+        warnedOnePointBlank = true;
+    }
+    for (const std::string &message : messages)
+        std::fprintf(stderr, "lidar-sim: control: %s\n", message.c_str());
+    std::fflush(stderr);
 }
 
 bool SimLoop::serve(quint64 now)
@@ -122,7 +166,6 @@ bool SimLoop::vanishAndReturn(const volatile sig_atomic_t &stop, const sigset_t 
     port.close();
     out.discardPending();
     reader = FrameReader();
-    peer = PeerWatch(options.idleExitSeconds);
     std::fprintf(stderr, "lidar-sim: unplugged for %d ms\n", options.vanishForMs);
 
     sleepFor(quint64(options.vanishForMs) * 1000u, stop, sleepMask);
@@ -137,7 +180,10 @@ bool SimLoop::vanishAndReturn(const volatile sig_atomic_t &stop, const sigset_t 
         return false;
     std::fprintf(stderr, "lidar-sim: back on %s\n", port.slavePath().c_str());
     std::fflush(stderr);
-    nextVanish = monotonicMicros() - start + quint64(options.vanishEvery) * 1000000u;
+    const quint64 now = monotonicMicros() - start;
+    // A host can only come back now: its idle time starts here.
+    peer.portReplaced(now);
+    nextVanish = now + quint64(options.vanishEvery) * 1000000u;
     return true;
 }
 

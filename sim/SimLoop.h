@@ -8,14 +8,15 @@
 
 #include <csignal>
 
+class ControlInput;
 class PtyEnd;
 
 // The simulator's one loop: sleeps in ppoll until the host writes, the port
-// can take more, or the next frame is due, and ends when asked to stop, when
+// can take more, a control line comes, or the next frame is due, and ends when asked to stop, when
 // the host is gone for good, or when the watched process is gone.
 class SimLoop {
 public:
-    SimLoop(const SimOptions &options, PtyEnd &port);
+    SimLoop(const SimOptions &options, PtyEnd &port, ControlInput &control);
 
     // `stop` is set by a signal handler; the signals are let through only
     // while sleeping, with `sleepMask`. Returns the exit status.
@@ -30,9 +31,12 @@ private:
     void reportStretch();
     bool sleepUntilSomethingHappens(quint64 now, const sigset_t &sleepMask);
     bool serve(quint64 now);
+    // Applies the control lines that arrived; bad ones are reported and skipped.
+    void readControl();
 
     const SimOptions &options;
     PtyEnd &port;
+    ControlInput &control;
     Outbox out;
     SimDevice device;
     FrameReader reader;
@@ -42,4 +46,5 @@ private:
     quint64 sentBeforeStretch = 0;
     int stretch = 1;
     short revents = 0;
+    bool warnedOnePointBlank = false;
 };

@@ -38,6 +38,10 @@ const std::map<std::string, IntOption> &intOptions()
         {"--points", {&SimOptions::points, 1, kMaxPoints}},
         {"--distance", {&SimOptions::distance, -32768, 32767}},
         {"--jitter", {&SimOptions::jitter, 0, 10000}},
+        {"--bias", {&SimOptions::bias, -32768, 32767}},
+        {"--blank", {&SimOptions::blankPercent, 0, 100}},
+        {"--drift", {&SimOptions::driftMm, -32768, 32767}},
+        {"--drift-tau", {&SimOptions::driftTauSeconds, 1, 86400}},
         {"--seed", {&SimOptions::seed, 0, INT_MAX}},
         {"--garbage", {&SimOptions::garbage, 0, kMaxGarbage}},
         {"--bad-checksum", {&SimOptions::badChecksumPercent, 0, 100}},
@@ -57,6 +61,7 @@ const std::map<std::string, std::string SimOptions::*> &textOptions()
     static const std::map<std::string, std::string SimOptions::*> table = {
         {"--link", &SimOptions::link},
         {"--image-out", &SimOptions::imageOut},
+        {"--control", &SimOptions::control},
     };
     return table;
 }
@@ -130,7 +135,23 @@ std::string simHelpText()
            "  --points N        points per frame (1..300, default 10)\n"
            "  --distance D      target distance the points scatter around (default 1500)\n"
            "  --jitter J        spread of the distances (default 6)\n"
+           "  --bias B          add B mm to every distance, a sensor's systematic error\n"
+           "                    (default 0)\n"
+           "  --blank P         have the tool's quality filter blank about P percent of\n"
+           "                    the frames (0..100, default 0; frames of one point are\n"
+           "                    never blanked)\n"
+           "  --drift MM        warm-up drift: the distances start MM off at the first\n"
+           "                    Start after power-on and settle exponentially (default 0)\n"
+           "  --drift-tau S     time constant of that settling in seconds (default 60)\n"
            "  --seed S          seed of the simulated noise (default 1)\n"
+           "  --control PATH    make PATH a named pipe that takes control lines, applied\n"
+           "                    from the next frame on (\"-\": read standard input):\n"
+           "                      distance MM    move the target\n"
+           "                      bias MM        set the systematic error\n"
+           "                      jitter MM      set the spread of the distances\n"
+           "                      blank PERCENT  set the share of blanked frames\n"
+           "                    e.g. echo distance 1000 > PATH; a bad line is reported on\n"
+           "                    standard error and skipped; the pipe goes at the end\n"
            "  --link PATH       also make PATH a symbolic link to the port\n"
            "  --image-out FILE  write each downloaded image to FILE when its end command arrives\n"
            "  --garbage N       write N noise bytes between frames (0..4096, default 0)\n"
@@ -145,7 +166,7 @@ std::string simHelpText()
            "                    and a new port comes back under the link (needs --link),\n"
            "                    as a freshly powered sensor that waits for Start\n"
            "  --vanish-for MS   stay away MS milliseconds each time (default 2000)\n"
-           "  --verbose         log each received command on standard error\n"
+           "  --verbose         log each received command and control line on standard error\n"
            "  --help            show this text\n"
            "\n"
            "It ends on SIGINT or SIGTERM.\n";

@@ -9,9 +9,14 @@ struct SimOptions {
     int points = 10;            // points per frame, 1..300
     int distance = 1500;        // target distance around which points scatter
     int jitter = 6;             // spread of the simulated distances
+    int bias = 0;               // systematic error added to every distance
+    int blankPercent = 0;       // share of frames the host's quality filter blanks
+    int driftMm = 0;            // warm-up offset at the first Start after power-on
+    int driftTauSeconds = 60;   // time constant of its decay
     int seed = 1;
     std::string link;           // symlink to the port, when given
     std::string imageOut;       // where a received image is written
+    std::string control;        // named pipe for control lines, "-" for standard input
     int garbage = 0;            // noise bytes written between frames
     int badChecksumPercent = 0; // share of frames sent with a wrong sum
     int ackDropBlock = -1;      // block index whose acknowledgement is withheld

@@ -1,3 +1,4 @@
+#include "sim/ControlInput.h"
 #include "sim/PortLink.h"
 #include "sim/PtyEnd.h"
 #include "sim/SimLoop.h"
@@ -60,6 +61,15 @@ int main(int argc, char **argv)
         return 0;
     }
     const sigset_t sleepMask = installSignalHandlers();
+    // Before the port, whose descriptor could otherwise take a closed
+    // standard input's place; ready before the port's path is printed, so
+    // whoever reads that line can write control lines at once. The
+    // destructor removes the pipe.
+    ControlInput control;
+    if (!options.control.empty() && !control.open(options.control, error)) {
+        std::fprintf(stderr, "lidar-sim: --control: %s\n", error.c_str());
+        return 1;
+    }
     PtyEnd port;
     if (!port.open(error)) {
         std::fprintf(stderr, "lidar-sim: %s\n", error.c_str());
@@ -70,7 +80,7 @@ int main(int argc, char **argv)
     std::printf("%s\n", port.slavePath().c_str());
     std::fflush(stdout);
 
-    SimLoop loop(options, port);
+    SimLoop loop(options, port, control);
     const int status = loop.run(stopRequested, sleepMask);
     loop.reportCounts();
     if (!options.link.empty())

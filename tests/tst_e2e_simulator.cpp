@@ -1,72 +1,19 @@
 #include "link/EventPump.h"
-#include "link/QTRNet.h"
+#include "tests/e2e/SimHost.h"
 #include "tests/e2e/SimProcess.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QSerialPort>
 #include <QTemporaryDir>
 #include <QtEndian>
 #include <QtTest>
 
+#include <numeric>
 #include <vector>
 
 namespace {
-
-// A host on the simulator's port: a real QSerialPort and the protocol endpoint,
-// keeping a copy of every packet that arrives.
-struct HostLink {
-    QSerialPort port;
-    QTRNet *net = new QTRNet(&port);
-    std::vector<TRData> got;
-
-    explicit HostLink(const QString &name)
-    {
-        port.setPortName(name);
-        QObject::connect(&port, &QSerialPort::readyRead, &port, [this] { net->receiveData(port.readAll()); });
-        QObject::connect(net, &QTRNet::dataReady, &port, [this](TRData *pack) { got.push_back(*pack); });
-    }
-    bool open() { return port.open(QIODevice::ReadWrite); }
-    int count(quint8 cmd) const
-    {
-        return int(std::count_if(got.begin(), got.end(), [cmd](const TRData &p) { return p.cmd == cmd; }));
-    }
-    const TRData *last(quint8 cmd) const
-    {
-        for (auto it = got.rbegin(); it != got.rend(); ++it)
-            if (it->cmd == cmd)
-                return &*it;
-        return nullptr;
-    }
-    bool send(quint8 addr, quint8 cmd, const QByteArray &payload, quint16 offset = 0)
-    {
-        return net->sendData(addr, cmd, reinterpret_cast<const quint8 *>(payload.constData()),
-                             quint32(payload.size()), offset);
-    }
-    // Sends a download frame and returns the result byte of its acknowledgement,
-    // or -1 when none came.
-    int sendAndAwaitAck(quint8 cmd, const QByteArray &payload, quint16 offset, int ms = 5000)
-    {
-        const size_t before = got.size();
-        if (!send(1, cmd, payload, offset))
-            return -1;
-        const TRData *ack = nullptr;
-        EventPump::waitUntil(ms, [&] {
-            for (size_t i = before; i < got.size() && !ack; ++i)
-                if (got[i].cmd == 0x10 && got[i].data.size() >= 2 && got[i].data[0] == cmd)
-                    ack = &got[i];
-            return ack != nullptr;
-        });
-        return ack ? ack->data[1] : -1;
-    }
-    // Lets `ms` pass and says whether any measurement frame arrived meanwhile.
-    bool streamQuietFor(int ms)
-    {
-        const int before = count(0x02);
-        EventPump::waitUntil(ms);
-        return count(0x02) == before;
-    }
-};
 
 QByteArray tagged(const char *tag, const QByteArray &data = {})
 {
@@ -98,6 +45,8 @@ private slots:
     void acknowledgementFaultsStrikeTheChosenBlock_data();
     void acknowledgementFaultsStrikeTheChosenBlock();
     void everyGoodFrameGetsThroughGarbageAndBadChecksums();
+    void sensorBackFromAnUnplugIsFreshlyPowered();
+    void stretchesBetweenUnplugsAreCountedEachOnItsOwn();
     void endsOnSignalAndWhenItsPeerIsGoneForGood();
     void helpListsEveryOption();
     void badArgumentsAreRefused_data();
@@ -293,6 +242,74 @@ void SimulatorTest::everyGoodFrameGetsThroughGarbageAndBadChecksums()
         QCOMPARE(int(frame.data.size()), 15 * 4 + 4);
 }
 
+// A sensor that was unplugged comes back as one just switched on: not
+// streaming until Start, no transfer open (a block before a new start gets no
+// answer), warming up afresh.
+void SimulatorTest::sensorBackFromAnUnplugIsFreshlyPowered()
+{
+    QTemporaryDir dir;
+    const QString link = dir.filePath("lidar");
+    SimProcess sim;
+    QVERIFY(sim.start({"--link", link, "--vanish-every", "4", "--vanish-for", "300", "--points", "1", "--jitter",
+                       "0", "--drift", "300", "--drift-tau", "1"}));
+    const QByteArray image = patternImage(128);
+    {
+        HostLink host(link);
+        QVERIFY(host.open());
+        QVERIFY(host.net->sendCmd(0, 0x02, 0));
+        QTRY_VERIFY_WITH_TIMEOUT(host.count(0x02) >= 20, 10000);
+        QCOMPARE(host.sendAndAwaitAck(0x0A, tagged("start download"), 0), 1);
+        QCOMPARE(host.sendAndAwaitAck(0x0B, tagged("downloading", image.left(64)), 0), 1);
+        QTRY_VERIFY_WITH_TIMEOUT(sim.errorOutput().contains("back on"), 15000);
+    }
+    HostLink host(link);
+    QVERIFY(host.open());
+    QVERIFY(host.streamQuietFor(600));
+    QCOMPARE(host.sendAndAwaitAck(0x0B, tagged("downloading", image.mid(64, 64)), 64, 800), -1);
+
+    QVERIFY(host.net->sendCmd(0, 0x02, 0));
+    QTRY_VERIFY_WITH_TIMEOUT(host.count(0x02) >= 1, 10000);
+    const auto firstFrame = std::find_if(host.got.begin(), host.got.end(), [](const TRData &p) { return p.cmd == 0x02; });
+    QVERIFY2(simPoint(*firstFrame, 0).distance >= 1770, "warms up again from its full drift");
+    QCOMPARE(host.sendAndAwaitAck(0x0A, tagged("start download"), 0), 1);
+    QCOMPARE(host.sendAndAwaitAck(0x0B, tagged("downloading", image.left(64)), 0), 1);
+    QCOMPARE(sim.errorOutput().count("back on"), 1);
+}
+
+// The per-stretch figures of an unplugging simulator add up to its total:
+// each counts its own stretch, not all since the start.
+void SimulatorTest::stretchesBetweenUnplugsAreCountedEachOnItsOwn()
+{
+    QTemporaryDir dir;
+    const QString link = dir.filePath("lidar");
+    SimProcess sim;
+    QVERIFY(sim.start({"--link", link, "--vanish-every", "2", "--vanish-for", "300", "--rate", "100"}));
+    QList<int> received;
+    for (int stretch = 1; stretch <= 2; ++stretch) {
+        QTRY_VERIFY_WITH_TIMEOUT(sim.errorOutput().count("back on") == stretch - 1 && QFileInfo::exists(link), 15000);
+        HostLink host(link);
+        QVERIFY(host.open());
+        QVERIFY(host.net->sendCmd(0, 0x02, 0));
+        QTRY_VERIFY_WITH_TIMEOUT(host.count(0x02) >= 20, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(sim.errorOutput().contains(QString("stretch %1:").arg(stretch)), 15000);
+        received << host.count(0x02);
+    }
+    QVERIFY(sim.terminate());
+    const QString log = sim.errorOutput();
+    QList<qint64> stretches;
+    QRegularExpressionMatchIterator it = QRegularExpression("stretch (\\d+): measurement frames sent (\\d+)").globalMatch(log);
+    while (it.hasNext()) {
+        const QRegularExpressionMatch m = it.next();
+        QCOMPARE(m.captured(1).toInt(), stretches.size() + 1);
+        stretches << m.captured(2).toLongLong();
+    }
+    const QRegularExpressionMatch total = QRegularExpression("\\bmeasurement frames sent (\\d+), with").match(log);
+    QVERIFY2(stretches.size() >= 2 && total.hasMatch(), qPrintable(log));
+    QCOMPARE(std::accumulate(stretches.begin(), stretches.end(), qint64(0)), total.captured(1).toLongLong());
+    for (int i = 0; i < received.size(); ++i)
+        QVERIFY2(stretches[i] >= received[i] && received[i] >= 20, qPrintable(log));
+}
+
 void SimulatorTest::endsOnSignalAndWhenItsPeerIsGoneForGood()
 {
     SimProcess signalled;
@@ -315,6 +332,18 @@ void SimulatorTest::endsOnSignalAndWhenItsPeerIsGoneForGood()
     QVERIFY(idle.waitForExit(15000));
     QCOMPARE(idle.exitCode(), 0);
     QVERIFY(!QFileInfo::exists(link) && !QFileInfo(link).isSymLink());
+
+    // A host that had the port when it was unplugged, and never opened it
+    // again: the idle time runs from the sensor's return.
+    SimProcess unplugged;
+    QVERIFY(unplugged.start({"--idle-exit", "1", "--link", link, "--vanish-every", "1", "--vanish-for", "200"}));
+    {
+        HostLink host(link);
+        QVERIFY(host.open());
+        QTRY_VERIFY_WITH_TIMEOUT(unplugged.errorOutput().contains("unplugged"), 10000);
+    }
+    QVERIFY(unplugged.waitForExit(15000));
+    QCOMPARE(unplugged.exitCode(), 0);
 }
 
 void SimulatorTest::helpListsEveryOption()
@@ -324,9 +353,11 @@ void SimulatorTest::helpListsEveryOption()
     QVERIFY(help.waitForFinished(10000));
     QCOMPARE(help.exitCode(), 0);
     const QString text = QString::fromLocal8Bit(help.readAllStandardOutput());
-    for (const char *option : {"--rate", "--points", "--distance", "--jitter", "--seed", "--link", "--image-out",
-                               "--garbage", "--bad-checksum", "--ack-drop", "--ack-fail", "--ack-delay",
-                               "--idle-exit", "--watch-pid", "--verbose", "--help"})
+    for (const char *option : {"--rate", "--points", "--distance", "--jitter", "--bias", "--blank", "--drift",
+                               "--drift-tau", "--seed", "--control", "--link", "--image-out", "--garbage",
+                               "--bad-checksum", "--ack-drop", "--ack-fail", "--ack-delay", "--idle-exit",
+                               "--watch-pid", "--vanish-every", "--vanish-for", "--verbose", "--help",
+                               "distance MM", "bias MM", "jitter MM", "blank PERCENT"})
         QVERIFY2(text.contains(option), option);
 }
 
@@ -339,6 +370,9 @@ void SimulatorTest::badArgumentsAreRefused_data()
     QTest::newRow("percent above 100") << QStringList {"--bad-checksum=101"};
     QTest::newRow("missing value") << QStringList {"--image-out"};
     QTest::newRow("unknown option") << QStringList {"--colour"};
+    QTest::newRow("blank above 100") << QStringList {"--blank", "101"};
+    QTest::newRow("drift settling in no time") << QStringList {"--drift", "50", "--drift-tau", "0"};
+    QTest::newRow("control without a path") << QStringList {"--control"};
 }
 
 void SimulatorTest::badArgumentsAreRefused()

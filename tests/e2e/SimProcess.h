@@ -45,7 +45,18 @@ public:
     }
     bool waitForExit(int ms) { return process.waitForFinished(ms); }
     int exitCode() const { return process.exitCode(); }
-    QString errorOutput() { return QString::fromLocal8Bit(process.readAllStandardError()); }
+    // Everything written on standard error so far.
+    QString errorOutput()
+    {
+        errors += QString::fromLocal8Bit(process.readAllStandardError());
+        return errors;
+    }
+    // For `--control -`: lines on the simulator's standard input.
+    bool writeInput(const QByteArray &bytes)
+    {
+        return process.write(bytes) == bytes.size() && process.waitForBytesWritten(5000);
+    }
+    void closeInput() { process.closeWriteChannel(); }
     QString standardOutput() { return QString::fromLocal8Bit(process.readAllStandardOutput()); }
 
     static QString program() { return QStringLiteral(LIDAR_SIM_PATH); }
@@ -53,4 +64,5 @@ public:
 private:
     QProcess process;
     QString path;
+    QString errors;
 };

@@ -22,7 +22,7 @@ done
 contents=$(dpkg-deb -c "$deb")
 for f in usr/bin/lidar-waveform usr/bin/lidar-sim usr/bin/lidar-waveform-desktop \
          usr/share/applications/lidar-waveform.desktop usr/share/man/man1/lidar-waveform.1 \
-         usr/share/icons/hicolor/32x32/apps/lidar-waveform.png; do
+         usr/share/icons/hicolor/32x32/apps/lidar-waveform.png usr/share/doc/lidar-waveform/copyright; do
     echo "$contents" | grep -q " \./$f\$" || fail "package lacks /$f"
 done
 echo "deb package: all checks passed"

@@ -1,7 +1,7 @@
 #!/bin/sh
 # Installs the build into a temporary prefix and checks what a user gets:
 # the programs, the desktop entry with its icon and launcher, the man page,
-# and the tool's --help. Usage: check_install.sh BUILD_DIR
+# the copyright notice, and the tool's --help. Usage: check_install.sh BUILD_DIR
 set -eu
 build=$1
 work=$(mktemp -d)
@@ -18,7 +18,16 @@ for size in 16 32; do
     icon=$prefix/share/icons/hicolor/${size}x${size}/apps/lidar-waveform.png
     [ "$(head -c 4 "$icon" | tail -c 3)" = PNG ] || fail "no PNG icon at $icon"
 done
-grep -q '^\.TH LIDAR-WAVEFORM 1' "$prefix/share/man/man1/lidar-waveform.1" || fail "man page missing"
+man=$prefix/share/man/man1/lidar-waveform.1
+grep -q '^\.TH LIDAR-WAVEFORM 1' "$man" || fail "man page missing"
+# It covers what the window does beyond the first steps, and renders cleanly.
+for section in 'MEASUREMENT LOG' 'STATISTICS' 'TRAFFIC MONITOR' 'DOWNLOADS'; do
+    grep -qx "\.SH $section" "$man" || fail "man page has no section $section"
+done
+warnings=$(LC_ALL=C.UTF-8 groff -man -Tutf8 -ww -z "$man" 2>&1) || fail "man page does not render"
+[ -z "$warnings" ] || fail "man page renders with warnings: $warnings"
+grep -q '^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/' \
+    "$prefix/share/doc/lidar-waveform/copyright" || fail "no copyright under share/doc/lidar-waveform"
 
 entry=$prefix/share/applications/lidar-waveform.desktop
 grep -qx 'Exec=lidar-waveform-desktop' "$entry" || fail "desktop entry does not start the launcher"
@@ -27,13 +36,24 @@ if command -v desktop-file-validate >/dev/null; then
     desktop-file-validate "$entry" || fail "desktop entry does not validate"
 fi
 
-# The launcher makes the settings folder and starts the tool beside it in it.
-mkdir "$work/bin"
-cp "$prefix/bin/lidar-waveform-desktop" "$work/bin/"
-printf '#!/bin/sh\npwd\n' >"$work/bin/lidar-waveform"
-chmod +x "$work/bin/lidar-waveform"
-started_in=$(cd / && env -u XDG_CONFIG_HOME HOME="$work/home" "$work/bin/lidar-waveform-desktop")
-[ "$started_in" = "$work/home/.config/lidar-waveform" ] || fail "launcher started the tool in '$started_in'"
+# The launcher makes the settings folder and starts the tool that lies beside
+# its real file in it, however it was called: by its full path, by a relative
+# one, or through a symbolic link elsewhere (folder names with blanks included).
+bin="$work/tool bin"
+mkdir "$bin" "$work/links"
+cp "$prefix/bin/lidar-waveform-desktop" "$bin/"
+printf '#!/bin/sh\npwd\necho "$@"\n' >"$bin/lidar-waveform"
+chmod +x "$bin/lidar-waveform"
+ln -s "../tool bin/lidar-waveform-desktop" "$work/links/lidar"
+settings=$work/home/.config/lidar-waveform
+expected=$(printf '%s\n--port /dev/ttyUSB0' "$settings")
+launch() { env -u XDG_CONFIG_HOME HOME="$work/home" "$@" --port /dev/ttyUSB0; }
+started=$(cd / && launch "$bin/lidar-waveform-desktop") || fail "launcher by full path failed"
+[ "$started" = "$expected" ] || fail "launcher by full path started: '$started'"
+started=$(cd "$bin" && launch ./lidar-waveform-desktop) || fail "launcher by relative path failed"
+[ "$started" = "$expected" ] || fail "launcher by relative path started: '$started'"
+started=$(cd "$work/links" && launch ./lidar) || fail "launcher through a symbolic link failed"
+[ "$started" = "$expected" ] || fail "launcher through a symbolic link started: '$started'"
 
 help=$("$prefix/bin/lidar-waveform" --help)
 for option in --port --baud --lang --help Trivane_QZ90.ini .config/lidar-waveform; do
