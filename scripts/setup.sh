@@ -6,11 +6,14 @@
 # translations, and the font that draws the window's Chinese texts, which
 # show as empty boxes without one.
 LIDAR_RUN_PACKAGES=(build-essential cmake qtbase5-dev libqt5serialport5-dev libqcustomplot-dev
+                    libqt5sql5-sqlite libqt5sql5-psql
                     qttools5-dev qttools5-dev-tools qttranslations5-l10n fonts-wqy-microhei)
 # What the tests, benchmarks, sanitizer and fuzzing runs add (and the
-# desktop-entry check of the install test, and Python to read the
-# measurement log back).
-LIDAR_TEST_PACKAGES=(libbenchmark-dev clang libclang-rt-14-dev xvfb xauth desktop-file-utils python3)
+# desktop-entry check of the install test, Python to read the measurement
+# log back, and the PostgreSQL server the results store's tests start a
+# throw-away cluster of).
+LIDAR_TEST_PACKAGES=(libbenchmark-dev clang libclang-rt-14-dev xvfb xauth desktop-file-utils python3
+                     postgresql)
 
 # lidar_install_packages PACKAGE...: installs those of them that are missing.
 lidar_install_packages() {
