@@ -89,18 +89,21 @@ bool ResultsWriter::copyRun(ResultsDatabase &db, const TestRun::RunRecord &run, 
 
 bool ResultsWriter::insertRunRow(ResultsDatabase &db, const TestRun::RunRecord &run, bool withEnd, qint64 &runId)
 {
+    // SQLite gives the new row's id without RETURNING, which older SQLite
+    // libraries (such as those built into Qt) do not know.
+    const bool sqlite = db.backend() == ResultsLocation::Backend::SQLite;
     const QStringList columns = RunRows::runColumns();
     QSqlQuery query(db.connection());
-    query.prepare(QStringLiteral("INSERT INTO runs (%1) VALUES (%2) RETURNING id")
-                      .arg(columns.join(QStringLiteral(", ")), placeholders(columns.size())));
+    query.prepare(QStringLiteral("INSERT INTO runs (%1) VALUES (%2)%3")
+                      .arg(columns.join(QStringLiteral(", ")), placeholders(columns.size()),
+                           sqlite ? QString() : QStringLiteral(" RETURNING id")));
     RunRows::bindRun(query, run, withEnd);
-    if (!query.exec() || !query.next())
+    if (!query.exec() || (!sqlite && !query.next()))
         return db.fail(tr("无法记录测试"), query.lastError());
     bool ok = false;
-    runId = query.value(0).toLongLong(&ok);
-    // SQLite ends the statement only when it is reset; a commit waits for that.
+    runId = (sqlite ? query.lastInsertId() : query.value(0)).toLongLong(&ok);
     query.finish();
-    return ok || db.fail(tr("数据库没有给出测试的编号"));
+    return (ok && runId > 0) || db.fail(tr("数据库没有给出测试的编号"));
 }
 
 bool ResultsWriter::replaceStep(ResultsDatabase &db, qint64 runId, const TestRun::StepResult &step)
