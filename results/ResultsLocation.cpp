@@ -9,9 +9,15 @@
 namespace {
 const QStringList kSslModes = {QStringLiteral("disable"), QStringLiteral("allow"), QStringLiteral("prefer"),
                                QStringLiteral("require"), QStringLiteral("verify-ca"), QStringLiteral("verify-full")};
-// A query to a server that stopped answering gives up after this long
-// instead of hanging the run (TCP only; a Unix socket fails at once).
+// A server that stops answering in the middle of a run is given up on
+// after about this long, whether a write waits for its acknowledgement
+// (user timeout) or a query for its answer (keepalives), so that the run
+// goes to the local file instead of hanging. TCP only; a Unix socket fails
+// at once.
 constexpr int kTcpUserTimeoutMs = 15000;
+constexpr int kKeepaliveIdleS = 5;
+constexpr int kKeepaliveIntervalS = 3;
+constexpr int kKeepaliveCount = 3;
 
 bool isHexDigit(QChar c)
 {
@@ -201,7 +207,10 @@ QString ResultsLocation::connectOptions() const
 {
     QStringList options;
     options << QStringLiteral("connect_timeout=%1").arg(connectTimeoutS);
-    options << QStringLiteral("tcp_user_timeout=%1").arg(kTcpUserTimeoutMs);
+    options << QStringLiteral("tcp_user_timeout=%1").arg(kTcpUserTimeoutMs)
+            << QStringLiteral("keepalives_idle=%1").arg(kKeepaliveIdleS)
+            << QStringLiteral("keepalives_interval=%1").arg(kKeepaliveIntervalS)
+            << QStringLiteral("keepalives_count=%1").arg(kKeepaliveCount);
     if (!sslMode.isEmpty())
         options << QStringLiteral("sslmode=") + sslMode;
     return options.join(QLatin1Char(';'));
