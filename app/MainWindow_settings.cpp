@@ -43,6 +43,7 @@ void MainWindow::loadSettings()
     clearShortcut->setKey(storedShortcut(clear));
 
     languageChoice = UiLanguage::fromSettings(settings);
+    testRunSettings.read(settings);
 
     ui->pbClear->setText(tr("清除"));
     ui->pbStart->setText(tr("开始"));
@@ -60,4 +61,5 @@ void MainWindow::saveSettings()
     settings.setValue(QStringLiteral("OriginalValue"), int(configDialog->getOriginalValue()));
     settings.setValue(UiLanguage::kSettingsKey, languageChoice);
     settings.setValue(QStringLiteral("AutoReconnect"), autoReconnect);
+    testRunSettings.write(settings);
 }

@@ -156,7 +156,9 @@ void tst_SettingsFile::firstRunUsesDefaultsAndWritesAllKeys()
         sizeAtExit = w.size();
     }
     QSettings ini(iniPath(), QSettings::IniFormat);
-    QCOMPARE(ini.allKeys().size(), 8);
+    QCOMPARE(ini.allKeys().size(), 10);
+    QCOMPARE(ini.value("ResultsDatabase").toString(), QStringLiteral("results.sqlite"));
+    QCOMPARE(ini.value("ResultsCsv").toString(), QStringLiteral("results.csv"));
     QCOMPARE(ini.value("Language").toString(), QStringLiteral("zh_CN"));
     QCOMPARE(ini.value("AutoReconnect").toString(), QStringLiteral("true"));
     QCOMPARE(ini.value("WindowSize").toSize(), sizeAtExit);
@@ -169,8 +171,12 @@ void tst_SettingsFile::firstRunUsesDefaultsAndWritesAllKeys()
 
 void tst_SettingsFile::storedValuesRoundTrip()
 {
+    // A results location that does not parse is kept as written, for the
+    // windows to report, not replaced by the default.
+    const QString database = QStringLiteral("postgresql://bench@results.lab:5432");
     writeIni({{"WindowSize", QSize(640, 480)}, {"PeakValue", 70000}, {"OriginalValue", 1234},
-              {"SavedFilePath", "/data/curves"}, {"Clear", "Ctrl+L"}});
+              {"SavedFilePath", "/data/curves"}, {"Clear", "Ctrl+L"}, {"ResultsDatabase", database},
+              {"ResultsCsv", "lot 7/results.csv"}});
     {
         MainWindow w;
         QCOMPARE(w.size(), QSize(640, 480));
@@ -187,6 +193,8 @@ void tst_SettingsFile::storedValuesRoundTrip()
     QCOMPARE(ini.value("SavedFilePath").toString(), QStringLiteral("/data/curves"));
     QCOMPARE(ini.value("Clear").toString(), QStringLiteral("Ctrl+L"));
     QCOMPARE(ini.value("Begin").toString(), QStringLiteral("Space"));
+    QCOMPARE(ini.value("ResultsDatabase").toString(), database);
+    QCOMPARE(ini.value("ResultsCsv").toString(), QStringLiteral("lot 7/results.csv"));
 }
 
 void tst_SettingsFile::startKeyComesFromTheFile()
