@@ -3,6 +3,7 @@
 
 #include "app/ConfigDialog.h"
 #include "app/SettingsRules.h"
+#include "app/TestWindows.h"
 #include "download/DownloadDialog.h"
 #include "files/MeasurementLog.h"
 #include "link/LinkSupervisor.h"
@@ -71,6 +72,7 @@ MainWindow::MainWindow(QWidget *parent)
     setupStatistics();
     setupTrafficMonitor();
     setupLinkHealth();
+    setupTestMenu();
 }
 
 MainWindow::~MainWindow()
@@ -87,6 +89,10 @@ MainWindow::~MainWindow()
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
+    if (!testWindows->mayClose()) {
+        event->ignore();
+        return;
+    }
     downloadDialog->stopTransfer();
     measurementLog->stop();
     QMainWindow::closeEvent(event);

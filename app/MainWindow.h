@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/TestRunSettings.h"
 #include "workflow/LidarDisplayInfo.h"
 #include "workflow/MeasurementProcessor.h"
 #include "workflow/TextThrottle.h"
@@ -25,6 +26,7 @@ class LinkStats;
 class TrafficMonitor;
 class LinkSupervisor;
 class LinkStatusView;
+class TestWindows;
 struct TRData;
 
 namespace Ui {
@@ -98,6 +100,7 @@ private:
     bool commandMayGo(bool linkTaken, quint8 cmd);
     void restartStatistics();
     bool stopAcquisitionForPlayback();
+    void setupTestMenu();
 
     QCustomPlot *plot = nullptr;
     Ui::MainWindow *ui = nullptr;
@@ -134,4 +137,6 @@ private:
     LinkSupervisor *linkSupervisor = nullptr;
     LinkStatusView *linkStatusView = nullptr;
     qint64 lastStartNs = -1; // when the last Start went out, on the feed's clock
+    TestRunSettings testRunSettings; // settings keys ResultsDatabase, ResultsCsv
+    TestWindows *testWindows = nullptr;
 };

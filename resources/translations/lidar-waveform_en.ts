@@ -481,6 +481,22 @@ No permission</translation>
         <source>已停止采集以回放文件</source>
         <translation>Acquisition stopped to play back the file</translation>
     </message>
+    <message>
+        <source>测试</source>
+        <translation>Test</translation>
+    </message>
+    <message>
+        <source>运行测试计划...</source>
+        <translation>Run test plan...</translation>
+    </message>
+    <message>
+        <source>编辑测试计划...</source>
+        <translation>Edit test plan...</translation>
+    </message>
+    <message>
+        <source>测试结果...</source>
+        <translation>Test results...</translation>
+    </message>
 </context>
 <context>
     <name>MeasurementLog</name>
@@ -514,29 +530,169 @@ No permission</translation>
     </message>
 </context>
 <context>
-    <name>RunReport</name>
+    <name>PlanEditor</name>
     <message>
-        <source>无法写入报告 %1：%2</source>
-        <translation>Cannot write the report %1: %2</translation>
+        <source>新建</source>
+        <translation>New</translation>
     </message>
     <message>
-        <source>生成报告需要 QGuiApplication 来绘制文字（offscreen 平台即可）</source>
-        <translation>A report needs a QGuiApplication to draw its text (the offscreen platform will do)</translation>
+        <source>打开...</source>
+        <translation>Open...</translation>
     </message>
     <message>
-        <source>无法从 %1 判断报告格式：文件名请以 .html 或 .pdf 结尾</source>
-        <translation>Cannot tell the report format from %1: end the name in .html or .pdf</translation>
+        <source>保存</source>
+        <translation>Save</translation>
+    </message>
+    <message>
+        <source>另存为...</source>
+        <translation>Save as...</translation>
+    </message>
+    <message>
+        <source>计划默认值</source>
+        <translation>Plan defaults</translation>
+    </message>
+    <message>
+        <source>帧数</source>
+        <translation>Frames</translation>
+    </message>
+    <message>
+        <source>第一个点的距离 (first)</source>
+        <translation>First point&apos;s distance (first)</translation>
+    </message>
+    <message>
+        <source>帧平均距离 (mean)</source>
+        <translation>Frame mean distance (mean)</translation>
+    </message>
+    <message>
+        <source>名称</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>稳定时间 (s)</source>
+        <translation>Settle time (s)</translation>
+    </message>
+    <message>
+        <source>距离取值</source>
+        <translation>Distance taken</translation>
+    </message>
+    <message>
+        <source>最低置信度</source>
+        <translation>Minimum confidence</translation>
+    </message>
+    <message>
+        <source>命令超时 (s)</source>
+        <translation>Command timeout (s)</translation>
+    </message>
+    <message>
+        <source>偏差限 (mm)</source>
+        <translation>Bias limit (mm)</translation>
+    </message>
+    <message>
+        <source>偏差限 (% 参考距离)</source>
+        <translation>Bias limit (% of reference)</translation>
+    </message>
+    <message>
+        <source>标准差限 (mm)</source>
+        <translation>Std. deviation limit (mm)</translation>
+    </message>
+    <message>
+        <source>滤除比例限 (%)</source>
+        <translation>Blanked share limit (%)</translation>
+    </message>
+    <message>
+        <source>最低帧率 (Hz)</source>
+        <translation>Minimum frame rate (Hz)</translation>
+    </message>
+    <message>
+        <source>未勾选的限值不检查；偏差限为 ±(mm + % × 参考距离)。</source>
+        <translation>Limits not ticked are not checked; the bias limit is ±(mm + % × reference).</translation>
+    </message>
+    <message>
+        <source>步骤</source>
+        <translation>Steps</translation>
+    </message>
+    <message>
+        <source>参考距离 (mm)</source>
+        <translation>Reference (mm)</translation>
+    </message>
+    <message>
+        <source>偏差限 (%)</source>
+        <translation>Bias limit (%)</translation>
+    </message>
+    <message>
+        <source>命令</source>
+        <translation>Command</translation>
+    </message>
+    <message>
+        <source>添加步骤</source>
+        <translation>Add step</translation>
+    </message>
+    <message>
+        <source>删除步骤</source>
+        <translation>Remove step</translation>
+    </message>
+    <message>
+        <source>上移</source>
+        <translation>Move up</translation>
+    </message>
+    <message>
+        <source>下移</source>
+        <translation>Move down</translation>
+    </message>
+    <message>
+        <source>空白单元格沿用计划的默认值；命令在稳定时间之前由系统命令行执行。</source>
+        <translation>An empty cell takes the plan&apos;s value; a command is run by the system shell before the settle time.</translation>
+    </message>
+    <message>
+        <source>未命名</source>
+        <translation>Untitled</translation>
+    </message>
+    <message>
+        <source>测试计划编辑器 - %1[*]</source>
+        <translation>Test plan editor - %1[*]</translation>
+    </message>
+    <message>
+        <source>打开测试计划</source>
+        <translation>Open test plan</translation>
+    </message>
+    <message>
+        <source>测试计划 (*.json);;所有文件 (*)</source>
+        <translation>Test plans (*.json);;All files (*)</translation>
+    </message>
+    <message>
+        <source>无法打开测试计划</source>
+        <translation>Cannot open the test plan</translation>
+    </message>
+    <message>
+        <source>测试计划另存为</source>
+        <translation>Save test plan as</translation>
+    </message>
+    <message>
+        <source>无法保存测试计划</source>
+        <translation>Cannot save the test plan</translation>
+    </message>
+    <message>
+        <source>测试计划未保存</source>
+        <translation>Test plan not saved</translation>
+    </message>
+    <message>
+        <source>测试计划编辑器</source>
+        <translation>Test plan editor</translation>
+    </message>
+    <message>
+        <source>测试计划有未保存的修改。要保存吗？</source>
+        <translation>The test plan has unsaved changes. Save them?</translation>
     </message>
 </context>
 <context>
     <name>ResultsDatabase</name>
     <message>
         <source>Qt 的 SQLite 驱动未安装（软件包 libqt5sql5-sqlite）</source>
-        <translation>Qt's SQLite driver is not installed (package libqt5sql5-sqlite)</translation>
+        <translation>Qt&apos;s SQLite driver is not installed (package libqt5sql5-sqlite)</translation>
     </message>
     <message>
         <source>Qt 的 PostgreSQL 驱动未安装（软件包 libqt5sql5-psql）</source>
-        <translation>Qt's PostgreSQL driver is not installed (package libqt5sql5-psql)</translation>
+        <translation>Qt&apos;s PostgreSQL driver is not installed (package libqt5sql5-psql)</translation>
     </message>
     <message>
         <source>文件不存在</source>
@@ -689,6 +845,145 @@ No permission</translation>
     </message>
 </context>
 <context>
+    <name>ResultsWindow</name>
+    <message>
+        <source>测试结果</source>
+        <translation>Test results</translation>
+    </message>
+    <message>
+        <source>开始时间</source>
+        <translation>Started</translation>
+    </message>
+    <message>
+        <source>单元编号</source>
+        <translation>Unit id</translation>
+    </message>
+    <message>
+        <source>测试计划</source>
+        <translation>Test plan</translation>
+    </message>
+    <message>
+        <source>结论</source>
+        <translation>Verdict</translation>
+    </message>
+    <message>
+        <source>单元编号（或其一部分）</source>
+        <translation>Unit id (or part of it)</translation>
+    </message>
+    <message>
+        <source>全部结论</source>
+        <translation>All verdicts</translation>
+    </message>
+    <message>
+        <source>从</source>
+        <translation>From</translation>
+    </message>
+    <message>
+        <source>到</source>
+        <translation>To</translation>
+    </message>
+    <message>
+        <source>刷新</source>
+        <translation>Refresh</translation>
+    </message>
+    <message>
+        <source>单元</source>
+        <translation>Unit</translation>
+    </message>
+    <message>
+        <source>打开报告</source>
+        <translation>Open report</translation>
+    </message>
+    <message>
+        <source>保存报告...</source>
+        <translation>Save report...</translation>
+    </message>
+    <message>
+        <source>导出所选为 CSV...</source>
+        <translation>Export selection as CSV...</translation>
+    </message>
+    <message>
+        <source>打开批次汇总</source>
+        <translation>Open lot summary</translation>
+    </message>
+    <message>
+        <source>设置 %1 无效：%2</source>
+        <translation>The setting %1 is not valid: %2</translation>
+    </message>
+    <message>
+        <source>结果数据库：%1    批次汇总：%2</source>
+        <translation>Results database: %1    Lot summary: %2</translation>
+    </message>
+    <message>
+        <source>尚未保存任何测试。</source>
+        <translation>No runs stored yet.</translation>
+    </message>
+    <message>
+        <source>显示 %1 次测试，共 %2 次符合结论和日期</source>
+        <translation>%1 runs shown, %2 match the verdict and dates</translation>
+    </message>
+    <message>
+        <source>无法创建临时文件夹：%1</source>
+        <translation>Cannot create a temporary folder: %1</translation>
+    </message>
+    <message>
+        <source>没有程序能打开 %1</source>
+        <translation>No program could open %1</translation>
+    </message>
+    <message>
+        <source>无法打开报告</source>
+        <translation>Cannot open the report</translation>
+    </message>
+    <message>
+        <source>保存报告</source>
+        <translation>Save report</translation>
+    </message>
+    <message>
+        <source>PDF 文件 (*.pdf);;HTML 文件 (*.html)</source>
+        <translation>PDF files (*.pdf);;HTML files (*.html)</translation>
+    </message>
+    <message>
+        <source>无法保存报告</source>
+        <translation>Cannot save the report</translation>
+    </message>
+    <message>
+        <source>请先在表中选择要导出的测试。</source>
+        <translation>Select the runs to export in the table first.</translation>
+    </message>
+    <message>
+        <source>导出为 CSV</source>
+        <translation>Export as CSV</translation>
+    </message>
+    <message>
+        <source>CSV 文件 (*.csv)</source>
+        <translation>CSV files (*.csv)</translation>
+    </message>
+    <message>
+        <source>已将 %1 次测试导出到 %2</source>
+        <translation>%1 runs exported to %2</translation>
+    </message>
+    <message>
+        <source>无法导出</source>
+        <translation>Cannot export</translation>
+    </message>
+    <message>
+        <source>批次汇总 %1 还不存在：它在第一次测试结束时写入。</source>
+        <translation>The lot summary %1 does not exist yet: it is written when the first run ends.</translation>
+    </message>
+    <message>
+        <source>无法打开批次汇总</source>
+        <translation>Cannot open the lot summary</translation>
+    </message>
+    <message>
+        <source>选择一次测试，查看该单元各参考距离的偏差趋势。</source>
+        <translation>Choose a run to see its unit&apos;s bias trend at each reference.</translation>
+    </message>
+    <message>
+        <source>单元 %1 在各参考距离的偏差，按测试先后</source>
+        <translation>Bias of unit %1 at each reference, run after run</translation>
+    </message>
+</context>
+<context>
     <name>ResultsWriter</name>
     <message>
         <source>第 %1 次测试没有结束时间</source>
@@ -795,6 +1090,28 @@ No permission</translation>
     <message>
         <source>%1；本次测试保存在本地文件 %2</source>
         <translation>%1; this run is stored in the local file %2</translation>
+    </message>
+</context>
+<context>
+    <name>RunReport</name>
+    <message>
+        <source>无法写入报告 %1：%2</source>
+        <translation>Cannot write the report %1: %2</translation>
+    </message>
+    <message>
+        <source>生成报告需要 QGuiApplication 来绘制文字（offscreen 平台即可）</source>
+        <translation>A report needs a QGuiApplication to draw its text (the offscreen platform will do)</translation>
+    </message>
+    <message>
+        <source>无法从 %1 判断报告格式：文件名请以 .html 或 .pdf 结尾</source>
+        <translation>Cannot tell the report format from %1: end the name in .html or .pdf</translation>
+    </message>
+</context>
+<context>
+    <name>RunsCsv</name>
+    <message>
+        <source>无法写入 %1：%2</source>
+        <translation>Cannot write %1: %2</translation>
     </message>
 </context>
 <context>
@@ -1158,6 +1475,21 @@ No permission</translation>
     <message>
         <source>正在取消: 等待设备应答开始命令</source>
         <translation>Cancelling: waiting for the answer to the start</translation>
+    </message>
+</context>
+<context>
+    <name>UnitTrendPlot</name>
+    <message>
+        <source>测试（按时间先后）</source>
+        <translation>Runs (oldest first)</translation>
+    </message>
+    <message>
+        <source>偏差 (mm)</source>
+        <translation>Bias (mm)</translation>
+    </message>
+    <message>
+        <source>%1 mm</source>
+        <translation>%1 mm</translation>
     </message>
 </context>
 <context>
