@@ -25,6 +25,7 @@ FrameSeries::FrameSeries(qint64 capacity)
 
 void FrameSeries::clear()
 {
+    ++rewrites;
     count = 0;
     framesTaken = 0;
     currentStride = 1;
@@ -123,6 +124,7 @@ FrameEntry FrameSeries::merged(const FrameEntry &a, const FrameEntry &b)
 // place. Across a gap only when asked: the entry would then straddle it.
 void FrameSeries::thin(bool acrossGaps)
 {
+    ++rewrites;
     qint64 kept = 0;
     for (qint64 i = 0; i < count;) {
         FrameEntry e = entry(i);

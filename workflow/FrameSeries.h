@@ -92,6 +92,9 @@ public:
     qint64 frames() const { return framesTaken; }
     int stride() const { return currentStride; }
     qint64 capacity() const { return maxEntries; }
+    // Changes whenever entries already held are rewritten (a clear, a
+    // thinning), so that work carried over from earlier entries can tell.
+    quint64 generation() const { return rewrites; }
     // The mean interval between frames of one stretch; 0 below two frames.
     double frameIntervalNs() const;
 
@@ -123,4 +126,5 @@ private:
     int recentCount = 0;
     double intervalSumNs = 0;
     qint64 intervals = 0;
+    quint64 rewrites = 0;
 };

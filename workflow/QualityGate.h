@@ -15,6 +15,10 @@ struct QualityGate {
         return confidence >= minConfidence && qint64(peak) >= minPeak;
     }
     bool keepsAll() const { return minConfidence <= 0 && minPeak <= 0; }
+    bool operator==(const QualityGate &other) const
+    {
+        return minConfidence == other.minConfidence && minPeak == other.minPeak;
+    }
 };
 
 // "n of m frames kept": frames the gate kept, of those it judged.
