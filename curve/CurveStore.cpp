@@ -71,6 +71,7 @@ void CurveStore::clear()
     originSet = false;
     gapPending = false;
     failure = Error::None;
+    valueCache[0].block = valueCache[1].block = timeCache.block = -1;
 }
 
 bool CurveStore::append(double value)
@@ -255,6 +256,14 @@ void CurveStore::scanValues(qint64 from, qint64 to, F &&visit) const
         if (chunk == qint64(sealed.size())) {
             for (qint64 i = from; i < end; ++i)
                 visit(i, tailValues[i - first]);
+        } else if (end - from <= kSmallRead && !spill->mapIfRoom(sealed[std::size_t(chunk)].region)) {
+            for (qint64 i = from; i < end;) {
+                const qint64 block = i >> kBlockShift;
+                const double *values = blockValues(block);
+                const qint64 blockEnd = std::min(end, (block + 1) << kBlockShift);
+                for (; i < blockEnd; ++i)
+                    visit(i, values[i - (block << kBlockShift)]);
+            }
         } else if (const uchar *data = mapChunk(chunk)) {
             switch (sealed[std::size_t(chunk)].values) {
             case ValueCoding::Short: {
@@ -284,6 +293,79 @@ void CurveStore::scanValues(qint64 from, qint64 to, F &&visit) const
     }
 }
 
+// The block's bytes, values or times, read from the spill file.
+bool CurveStore::readBlock(qint64 block, bool times, void *out) const
+{
+    const qint64 chunk = (block << kBlockShift) >> shift;
+    const Sealed &s = sealed[std::size_t(chunk)];
+    const qint64 within = (block << kBlockShift) - (chunk << shift);
+    const qint64 valueBytes = valueWidth(int(s.values));
+    qint64 offset = within * valueBytes, width = valueBytes;
+    if (times) {
+        width = s.times == TimeCoding::Offset32 ? 4 : 8;
+        offset = chunkPoints * valueBytes + within * width;
+    }
+    if (spill->read(s.region, offset, kBlock * width, out))
+        return true;
+    failure = Error::ReadFailed;
+    return false;
+}
+
+const double *CurveStore::blockValues(qint64 block) const
+{
+    for (CachedValues &cached : valueCache)
+        if (cached.block == block)
+            return cached.values;
+    CachedValues &slot = valueCache[nextValueSlot];
+    nextValueSlot ^= 1;
+    char bytes[kBlock * sizeof(double)];
+    slot.block = -1;
+    if (!readBlock(block, false, bytes)) {
+        std::fill(slot.values, slot.values + kBlock, std::numeric_limits<double>::quiet_NaN());
+        return slot.values;
+    }
+    const ValueCoding coding = sealed[std::size_t((block << kBlockShift) >> shift)].values;
+    for (qint64 k = 0; k < kBlock; ++k) {
+        if (coding == ValueCoding::Short) {
+            qint16 v;
+            std::memcpy(&v, bytes + k * 2, 2);
+            slot.values[k] = v;
+        } else if (coding == ValueCoding::Float) {
+            float v;
+            std::memcpy(&v, bytes + k * 4, 4);
+            slot.values[k] = double(v);
+        } else {
+            std::memcpy(&slot.values[k], bytes + k * 8, 8);
+        }
+    }
+    slot.block = block;
+    return slot.values;
+}
+
+const qint64 *CurveStore::blockTimesUs(qint64 block) const
+{
+    if (timeCache.block == block)
+        return timeCache.us;
+    const Sealed &s = sealed[std::size_t((block << kBlockShift) >> shift)];
+    char bytes[kBlock * sizeof(qint64)];
+    timeCache.block = -1;
+    if (!readBlock(block, true, bytes)) {
+        std::fill(timeCache.us, timeCache.us + kBlock, s.timeBaseUs);
+        return timeCache.us;
+    }
+    for (qint64 k = 0; k < kBlock; ++k) {
+        if (s.times == TimeCoding::Offset32) {
+            quint32 offset;
+            std::memcpy(&offset, bytes + k * 4, 4);
+            timeCache.us[k] = s.timeBaseUs + offset;
+        } else {
+            std::memcpy(&timeCache.us[k], bytes + k * 8, 8);
+        }
+    }
+    timeCache.block = block;
+    return timeCache.us;
+}
+
 double CurveStore::value(qint64 index) const
 {
     double result = std::numeric_limits<double>::quiet_NaN();
@@ -310,6 +392,14 @@ void CurveStore::readTimesUs(qint64 from, qint64 n, qint64 *out) const
         if (chunk == qint64(sealed.size())) {
             for (qint64 i = from; i < end; ++i)
                 out[i - start] = tailTimes[i - first];
+        } else if (end - from <= kSmallRead && !spill->mapIfRoom(sealed[std::size_t(chunk)].region)) {
+            for (qint64 i = from; i < end;) {
+                const qint64 block = i >> kBlockShift;
+                const qint64 *times = blockTimesUs(block);
+                const qint64 blockEnd = std::min(end, (block + 1) << kBlockShift);
+                for (; i < blockEnd; ++i)
+                    out[i - start] = times[i - (block << kBlockShift)];
+            }
         } else {
             const Sealed &s = sealed[std::size_t(chunk)];
             const uchar *data = mapChunk(chunk);

@@ -112,7 +112,20 @@ private:
         double lo;
         double hi;
     };
+    // A block of a spilled chunk, decoded: the column edges of a drawing
+    // read a value or a partial block each, mostly from the same block.
+    struct CachedValues {
+        qint64 block = -1;
+        double values[kBlock];
+    };
+    struct CachedTimes {
+        qint64 block = -1;
+        qint64 us[kBlock];
+    };
     static constexpr int kPieceShift = 12;
+    // Spans of a spilled chunk up to this long are read block by block
+    // through the cache instead of a mapping.
+    static constexpr qint64 kSmallRead = 4 * kBlock;
     static constexpr int kFanOut = 8;
 
     bool appendPoint(double value, qint64 timeUs);
@@ -128,6 +141,9 @@ private:
     qint64 timeUs(qint64 index) const;
     qint64 lowerBoundTime(qint64 targetUs) const;
     const uchar *mapChunk(qint64 chunk) const;
+    const double *blockValues(qint64 block) const;
+    const qint64 *blockTimesUs(qint64 block) const;
+    bool readBlock(qint64 block, bool times, void *out) const;
 
     std::shared_ptr<SpillFile> spill;
     const int shift;
@@ -153,4 +169,7 @@ private:
     std::vector<qint64> stretchStarts;
 
     mutable Error failure = Error::None;
+    mutable CachedValues valueCache[2];
+    mutable int nextValueSlot = 0;
+    mutable CachedTimes timeCache;
 };

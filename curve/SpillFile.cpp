@@ -4,6 +4,12 @@
 #include <QTemporaryFile>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#if defined(Q_OS_UNIX) && !defined(LIDAR_NO_POSIX)
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -102,17 +108,32 @@ void SpillFile::abandonRegion()
     file->resize(end);
 }
 
+SpillFile::Mapping *SpillFile::findMapping(const Region &region)
+{
+    for (Mapping &m : mappings) {
+        if (m.region.offset == region.offset) {
+            m.lastUse = ++uses;
+            return &m;
+        }
+    }
+    return nullptr;
+}
+
+const uchar *SpillFile::mapIfRoom(const Region &region)
+{
+    if (region.isNull() || !file)
+        return nullptr;
+    if (const Mapping *m = findMapping(region))
+        return m->data;
+    return mapped + region.size <= budget ? map(region) : nullptr;
+}
+
 const uchar *SpillFile::map(const Region &region)
 {
     if (region.isNull() || !file)
         return nullptr;
-    const auto same = std::find_if(mappings.begin(), mappings.end(), [&](const Mapping &m) {
-        return m.region.offset == region.offset;
-    });
-    if (same != mappings.end()) {
-        same->lastUse = ++uses;
-        return same->data;
-    }
+    if (const Mapping *m = findMapping(region))
+        return m->data;
     while (!mappings.empty() && mapped + region.size > budget) {
         const auto oldest = std::min_element(mappings.begin(), mappings.end(), [](const Mapping &a, const Mapping &b) {
             return a.lastUse < b.lastUse;
@@ -127,6 +148,25 @@ const uchar *SpillFile::map(const Region &region)
     mappings.push_back({region, data, ++uses});
     mapped += region.size;
     return data;
+}
+
+bool SpillFile::read(const Region &region, qint64 offset, qint64 size, void *out)
+{
+    if (region.isNull() || !file || offset < 0 || offset + size > region.size)
+        return false;
+#if defined(Q_OS_UNIX) && !defined(LIDAR_NO_POSIX)
+    // One call instead of a seek and a read: drawing makes hundreds a frame.
+    if (::pread(file->handle(), out, std::size_t(size), off_t(region.offset + offset)) == ssize_t(size))
+        return true;
+    fail(QString::fromLocal8Bit(std::strerror(errno)));
+    return false;
+#else
+    if (!file->seek(region.offset + offset) || file->read(static_cast<char *>(out), size) != size) {
+        fail(file->errorString());
+        return false;
+    }
+    return true;
+#endif
 }
 
 void SpillFile::unmapAt(std::size_t index)

@@ -9,7 +9,7 @@
 class QTemporaryFile;
 
 // The temporary file that curves move their full chunks to, and the
-// read-only mappings they read them back through. Several curves of a plot
+// read-only mappings they read long runs back through. Several curves of a plot
 // share one: one file, one budget for what is mapped at once, so the plot's
 // resident memory has one bound however many curves it holds.
 //
@@ -48,6 +48,12 @@ public:
     // The region's bytes, 8-byte aligned, valid until the next map() or
     // release(); nullptr when the mapping fails (errorString() says why).
     const uchar *map(const Region &region);
+    // As map(), but only where that drops no other mapping: nullptr when the
+    // budget is spent. For short reads, which then copy instead.
+    const uchar *mapIfRoom(const Region &region);
+    // Copies `size` bytes from `offset` within the region into `out`: for a
+    // few scattered bytes, cheaper than a mapping and holding no pages.
+    bool read(const Region &region, qint64 offset, qint64 size, void *out);
     // The region is no longer needed. Once no region is in use the file is
     // emptied, so clearing every curve gives the disk space back.
     void release(const Region &region);
@@ -65,6 +71,7 @@ private:
     };
 
     bool ensureFile();
+    Mapping *findMapping(const Region &region);
     void unmapAt(std::size_t index);
     void fail(const QString &why);
 
