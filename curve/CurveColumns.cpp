@@ -62,6 +62,7 @@ std::vector<CurveColumn> reduce(const CurveStore &curve, CurveAxis axis, double 
     const qint64 first = curve.lowerBound(axis, lower);
     const qint64 end = upperBound(curve, axis, upper);
     addGroup(curve, axis, span.from, first, &out);
+    columns = std::min(columns, kMaxColumns);
     if (columns < 1 || !(upper > lower)) {
         addGroup(curve, axis, first, end, &out);
     } else {

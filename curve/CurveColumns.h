@@ -25,6 +25,8 @@ struct CurveColumn {
 // runs off the edge), reduced to per-pixel-column runs.
 namespace CurveColumns {
 
+constexpr int kMaxColumns = 1 << 16;
+
 struct IndexSpan {
     qint64 from = 0;
     qint64 to = 0; // one past the last
@@ -35,7 +37,8 @@ IndexSpan visible(const CurveStore &curve, CurveAxis axis, double lower, double 
 
 // The visible points cut into `columns` equal key slices of [lower, upper]
 // (plus the neighbours outside), each slice split where a stretch begins.
-// Empty slices give nothing. Costs O(columns · (log n + block)).
+// Empty slices give nothing. Costs O(columns · (log n + block)); more than
+// kMaxColumns columns are taken as kMaxColumns.
 std::vector<CurveColumn> reduce(const CurveStore &curve, CurveAxis axis, double lower, double upper, int columns);
 
 } // namespace CurveColumns

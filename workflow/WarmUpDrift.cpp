@@ -39,9 +39,10 @@ DriftResult compute(const FrameSeries &series, RollingStatistics::Quantity quant
 {
     DriftResult result;
     const qint64 n = series.size();
-    const qint64 windowNs = qint64(windowSeconds * 1e9);
-    if (n == 0 || windowNs <= 0)
+    // A window over 30 years is no window; NaN fails every comparison.
+    if (n == 0 || !(windowSeconds > 0 && windowSeconds < 1e9) || !(band >= 0))
         return result;
+    const qint64 windowNs = qint64(windowSeconds * 1e9);
     const Weighted last = windowAt(series, n - 1, windowNs, quantity, gate);
     if (last.weight <= 0)
         return result;

@@ -13,7 +13,7 @@ struct DriftResult {
     enum class Settle {
         Settled,      // settleSeconds holds the answer
         NeverSettled, // the rolling mean left the band within the last window
-        TooLittleData // the run is shorter than two windows, or no frame is kept
+        TooLittleData // the run is shorter than two windows, no frame is kept, or the window or band make no sense
     };
     Settle settle = Settle::TooLittleData;
     double settleSeconds = 0;
