@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <type_traits>
 
 namespace {
 
@@ -96,33 +97,38 @@ void AllanDeviation::addStretchTerms(const Stretch &s, Factor &factor, qint64 fr
     const qint64 *p = presentSum.data();
     const qint64 *f = frameSum.data();
     const qint64 windowFrames = m * s.entryFrames;
-    const bool uniform = s.entryFrames > 0;
     const double *table = reciprocals.data();
     const qint64 tableSize = qint64(reciprocals.size());
     const auto reciprocal = [&](qint64 present) {
         return present < tableSize ? table[present] : 1.0 / double(present);
     };
     // Every entry holds a frame at least, so half present also rules out an
-    // empty window.
-    const auto term = [&](qint64 i, qint64 &counted) {
+    // empty window. Entries all of a size (the usual case) need no frame sums.
+    const auto term = [&](qint64 i, qint64 &counted, auto uniform) {
         const qint64 pa = p[i + m] - p[i];
         const qint64 pb = p[i + 2 * m] - p[i + m];
         const qint64 fa = uniform ? windowFrames : f[i + m] - f[i];
         const qint64 fb = uniform ? windowFrames : f[i + 2 * m] - f[i + m];
-        const bool counts = 2 * pa >= fa && 2 * pb >= fb;
+        const bool counts = (2 * pa >= fa) & (2 * pb >= fb);
         const double d = (v[i + 2 * m] - v[i + m]) * reciprocal(pb) - (v[i + m] - v[i]) * reciprocal(pa);
-        counted += counts ? 1 : 0;
+        counted += counts;
         return counts ? d * d : 0.0;
     };
     double part0 = 0, part1 = 0;
     qint64 terms0 = 0, terms1 = 0;
-    qint64 i = from;
-    for (; i + 2 <= to; i += 2) {
-        part0 += term(i, terms0);
-        part1 += term(i + 1, terms1);
-    }
-    if (i < to)
-        part0 += term(i, terms0);
+    const auto run = [&](auto uniform) {
+        qint64 i = from;
+        for (; i + 2 <= to; i += 2) {
+            part0 += term(i, terms0, uniform);
+            part1 += term(i + 1, terms1, uniform);
+        }
+        if (i < to)
+            part0 += term(i, terms0, uniform);
+    };
+    if (s.entryFrames > 0)
+        run(std::true_type());
+    else
+        run(std::false_type());
     factor.squares += part0 + part1;
     factor.terms += terms0 + terms1;
 }

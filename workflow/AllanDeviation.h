@@ -32,7 +32,7 @@ struct AllanPoint {
 class AllanDeviation {
     Q_DECLARE_TR_FUNCTIONS(AllanDeviation)
 public:
-    static constexpr int kFactorsPerDecade = 10;
+    static constexpr int kFactorsPerDecade = 5;
 
     // 1 .. maxFactor at kFactorsPerDecade a decade, rounded, ascending.
     static std::vector<qint64> factors(qint64 maxFactor);
