@@ -25,10 +25,12 @@ struct ValueRange {
 // axis. The chunk being filled lives in memory; a full chunk is written to
 // the shared SpillFile in the narrowest form that keeps every value exactly
 // (16-bit integers for a live curve, else float, else double; times as
-// 32-bit microsecond offsets, else 64-bit) and read back through mappings.
-// Resident beside that: a min/max summary per block of kBlock points and
-// levels above it, and each block's first time, which answer value ranges
-// and key searches in O(log n) plus two partial blocks.
+// 32-bit microsecond offsets, else 64-bit) and read back through mappings
+// for long runs, or a two-block cache for the few values a drawing needs
+// per pixel column. Resident beside that: a min/max summary per block of
+// kBlock points and levels above it, and each block's first time (about
+// 0.1 byte a point), which answer value ranges and key searches in
+// O(log n) plus two partial blocks.
 //
 // A gap (markGap: a pause, a Stop, a reconnection) starts a new stretch;
 // on the time axis no line joins two stretches. A store that cannot keep a
