@@ -2,6 +2,17 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="zh_CN">
 <context>
+    <name>AllanDeviation</name>
+    <message>
+        <source>τ (秒)</source>
+        <translation>τ (s)</translation>
+    </message>
+    <message>
+        <source>阿伦偏差</source>
+        <translation>Allan deviation</translation>
+    </message>
+</context>
+<context>
     <name>ChineseFontCheck</name>
     <message>
         <source>没有安装含简体中文字形的字体，界面中的中文将显示为方框。请安装软件包 %1。</source>
