@@ -1,6 +1,7 @@
 #include "app/TrafficMonitor.h"
 
 #include "app/TrafficModel.h"
+#include "app/WindowFit.h"
 #include "link/TrafficLog.h"
 
 #include <QApplication>
@@ -31,6 +32,7 @@ TrafficMonitor::TrafficMonitor(QTRNet *net, QWidget *parent)
     setObjectName(QStringLiteral("trafficMonitor"));
     setWindowTitle(tr("原始数据监视器"));
     resize(820, 480);
+    WindowFit::fitWhenShown(this);
 
     auto *pause = new QPushButton(tr("暂停"), this);
     pause->setObjectName(QStringLiteral("pauseButton"));

@@ -73,12 +73,20 @@
         <source>取消</source>
         <translation>Cancel</translation>
     </message>
+    <message>
+        <source>固件</source>
+        <translation>Firmware</translation>
+    </message>
+    <message>
+        <source>校准表</source>
+        <translation>Calibration table</translation>
+    </message>
 </context>
 <context>
     <name>LinkStatsLabel</name>
     <message>
         <source>帧 %1  %2 帧/秒  %3 字节/秒  校验错误 %4  丢弃 %5 字节  过短 %6</source>
-        <translation>Frames %1  %2 frames/s  %3 bytes/s  checksum errors %4  skipped %5 bytes  too short %6</translation>
+        <translation>Frames %1  %2/s  %3 B/s  bad checksums %4  skipped %5 B  too short %6</translation>
     </message>
     <message>
         <source>自清除以来</source>
