@@ -1,6 +1,7 @@
 #include "app/MainWindow.h"
 #include "ui_MainWindow.h"
 
+#include "app/LaunchOptions.h"
 #include "widgets/ElidingLabel.h"
 
 #include <QFrame>
@@ -34,13 +35,14 @@ QString aboutText()
     QStringList blocks;
     for (const QString &item : items)
         blocks.append(QStringLiteral("<ul>%1</ul>").arg(item));
-    return blocks.join(kGap);
+    return blocks.join(kGap) + QStringLiteral("<p>lidar-waveform %1</p>").arg(LaunchOptions::version());
 }
 } // namespace
 
 void MainWindow::about()
 {
-    QMessageBox::about(this, QStringLiteral("about"), aboutText());
+    // "about" in the Chinese interface, as it always read; proper English in English.
+    QMessageBox::about(this, tr("about"), aboutText());
 }
 
 void MainWindow::addContactLabel()

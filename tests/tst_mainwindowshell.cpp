@@ -295,6 +295,7 @@ void tst_MainWindowShell::aboutBoxListsSevenItems()
     QVERIFY(text.contains(QStringLiteral("\">") + gap + QStringLiteral("http")));
     QVERIFY(text.contains(QStringLiteral("<ul>Github <a href=")));
     QVERIFY(text.contains(QStringLiteral("<ul>Gitee <a href=")));
+    QVERIFY(text.contains(QStringLiteral("lidar-waveform " LIDAR_PROJECT_VERSION)));
 }
 
 QTEST_MAIN(tst_MainWindowShell)

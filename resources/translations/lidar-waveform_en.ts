@@ -51,7 +51,7 @@
     </message>
     <message>
         <source>open file</source>
-        <translation>open file</translation>
+        <translation>Open file</translation>
     </message>
     <message>
         <source>bin file(*.bin *.ifw)</source>
@@ -67,7 +67,7 @@
     </message>
     <message>
         <source>download image error</source>
-        <translation>download image error</translation>
+        <translation>The firmware download failed</translation>
     </message>
     <message>
         <source>取消</source>
@@ -80,6 +80,11 @@
     <message>
         <source>校准表</source>
         <translation>Calibration table</translation>
+    </message>
+    <message>
+        <source>download image error</source>
+        <comment>calibration table</comment>
+        <translation>The calibration table download failed</translation>
     </message>
 </context>
 <context>
@@ -402,6 +407,18 @@ No permission</translation>
     <message>
         <source>原始数据监视器</source>
         <translation>Raw traffic monitor</translation>
+    </message>
+    <message>
+        <source>save</source>
+        <translation>Save</translation>
+    </message>
+    <message>
+        <source>open</source>
+        <translation>Open</translation>
+    </message>
+    <message>
+        <source>about</source>
+        <translation>About</translation>
     </message>
 </context>
 <context>
