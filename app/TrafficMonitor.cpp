@@ -3,6 +3,7 @@
 #include "app/TrafficModel.h"
 #include "app/WindowFit.h"
 #include "link/TrafficLog.h"
+#include "link/TrafficTap.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -25,6 +26,7 @@ TrafficMonitor::TrafficMonitor(QTRNet *net, QWidget *parent)
     : QWidget(parent, Qt::Window)
     , net(net)
     , trafficLog(new TrafficLog(this))
+    , tap(new TrafficTap(trafficLog, this))
     , tableModel(new TrafficModel(*trafficLog, this))
     , table(new QTableView(this))
     , refreshTimer(new QTimer(this))
@@ -93,14 +95,14 @@ QString TrafficMonitor::selectionAsHex() const
 
 void TrafficMonitor::showEvent(QShowEvent *event)
 {
-    trafficLog->attach(net);
+    tap->attach(net);
     refreshTimer->start();
     QWidget::showEvent(event);
 }
 
 void TrafficMonitor::hideEvent(QHideEvent *event)
 {
-    trafficLog->detach();
+    tap->detach();
     refreshTimer->stop();
     QWidget::hideEvent(event);
 }
