@@ -52,6 +52,7 @@ QWidget *messageArea(QWidget *linkMessage, QWidget *logLine)
     row->addWidget(logLine, 2);
     return area;
 }
+
 // The state and the counters together take at most this share of the
 // screen's width, so that the window can still be made narrow on a small
 // screen and the messages keep some room; the state is served first.
