@@ -2,8 +2,10 @@
 #include "ui_MainWindow.h"
 
 #include "app/ConfigDialog.h"
+#include "app/PlotTicks.h"
 #include "app/SettingsRules.h"
 #include "app/TestWindows.h"
+#include "app/WindowFit.h"
 #include "download/DownloadDialog.h"
 #include "files/MeasurementLog.h"
 #include "link/LinkSupervisor.h"
@@ -24,6 +26,7 @@ MainWindow::MainWindow(QWidget *parent)
     Q_INIT_RESOURCE(resources);
     ui->setupUi(this);
     setupPlot();
+    PlotTicks::keepLabelsApart(plot);
     addContactLabel();
 
     comSettingsDialog = new comSettings(this);
@@ -73,6 +76,9 @@ MainWindow::MainWindow(QWidget *parent)
     setupTrafficMonitor();
     setupLinkHealth();
     setupTestMenu();
+    const QList<QWidget *> windows {this, comSettingsDialog, configDialog, downloadDialog};
+    for (QWidget *window : windows)
+        WindowFit::fitWhenShown(window);
 }
 
 MainWindow::~MainWindow()

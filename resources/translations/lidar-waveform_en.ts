@@ -2,6 +2,17 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="zh_CN">
 <context>
+    <name>AllanDeviation</name>
+    <message>
+        <source>τ (秒)</source>
+        <translation>τ (s)</translation>
+    </message>
+    <message>
+        <source>阿伦偏差</source>
+        <translation>Allan deviation</translation>
+    </message>
+</context>
+<context>
     <name>ChineseFontCheck</name>
     <message>
         <source>没有安装含简体中文字形的字体，界面中的中文将显示为方框。请安装软件包 %1。</source>
@@ -51,7 +62,7 @@
     </message>
     <message>
         <source>open file</source>
-        <translation>open file</translation>
+        <translation>Open file</translation>
     </message>
     <message>
         <source>bin file(*.bin *.ifw)</source>
@@ -67,18 +78,31 @@
     </message>
     <message>
         <source>download image error</source>
-        <translation>download image error</translation>
+        <translation>The firmware download failed</translation>
     </message>
     <message>
         <source>取消</source>
         <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>固件</source>
+        <translation>Firmware</translation>
+    </message>
+    <message>
+        <source>校准表</source>
+        <translation>Calibration table</translation>
+    </message>
+    <message>
+        <source>download image error</source>
+        <comment>calibration table</comment>
+        <translation>The calibration table download failed</translation>
     </message>
 </context>
 <context>
     <name>LinkStatsLabel</name>
     <message>
         <source>帧 %1  %2 帧/秒  %3 字节/秒  校验错误 %4  丢弃 %5 字节  过短 %6</source>
-        <translation>Frames %1  %2 frames/s  %3 bytes/s  checksum errors %4  skipped %5 bytes  too short %6</translation>
+        <translation>Frames %1  %2/s  %3 B/s  bad checksums %4  skipped %5 B  too short %6</translation>
     </message>
     <message>
         <source>自清除以来</source>
@@ -496,6 +520,18 @@ No permission</translation>
     <message>
         <source>测试结果...</source>
         <translation>Test results...</translation>
+    </message>
+    <message>
+        <source>save</source>
+        <translation>Save</translation>
+    </message>
+    <message>
+        <source>open</source>
+        <translation>Open</translation>
+    </message>
+    <message>
+        <source>about</source>
+        <translation>About</translation>
     </message>
 </context>
 <context>
