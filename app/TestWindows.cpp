@@ -2,6 +2,7 @@
 
 #include "app/PlanEditor.h"
 #include "app/ResultsWindow.h"
+#include "app/WindowFit.h"
 
 TestWindows::TestWindows(QWidget *mainWindow, const TestRunSettings &settings)
     : QObject(mainWindow)
@@ -19,15 +20,19 @@ void TestWindows::bringUp(QWidget *window)
 
 void TestWindows::showEditor()
 {
-    if (!planEditor)
+    if (!planEditor) {
         planEditor = new PlanEditor(mainWindow);
+        WindowFit::fitWhenShown(planEditor);
+    }
     bringUp(planEditor);
 }
 
 void TestWindows::showResults()
 {
-    if (!resultsWindow)
+    if (!resultsWindow) {
         resultsWindow = new ResultsWindow(settings, mainWindow);
+        WindowFit::fitWhenShown(resultsWindow);
+    }
     bringUp(resultsWindow);
 }
 

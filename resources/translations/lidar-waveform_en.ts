@@ -566,6 +566,13 @@ No permission</translation>
     </message>
 </context>
 <context>
+    <name>PlanApprovals</name>
+    <message>
+        <source>无法记录已确认的测试计划 %1：%2</source>
+        <translation>Cannot record the approved test plan in %1: %2</translation>
+    </message>
+</context>
+<context>
     <name>PlanEditor</name>
     <message>
         <source>新建</source>
