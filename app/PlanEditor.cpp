@@ -20,6 +20,8 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include <functional>
+
 using namespace PlanFormTexts;
 using TestRun::PlanError;
 
@@ -28,10 +30,35 @@ namespace {
 const char *const kLimitObjects[kLimitCount] = {"limitBiasMm", "limitBiasPercent", "limitStdMm",
                                                  "limitBlankedPercent", "limitMinRateHz"};
 
-// The step's quantity: the plan's (empty), or one of the file's two words.
-class QuantityDelegate : public QStyledItemDelegate {
+// An empty cell shows, greyed, the plan's value it takes, so a step reads
+// whole without looking up at the defaults.
+class InheritedValueDelegate : public QStyledItemDelegate {
 public:
-    using QStyledItemDelegate::QStyledItemDelegate;
+    InheritedValueDelegate(std::function<QString(int column)> inherited, QObject *parent)
+        : QStyledItemDelegate(parent)
+        , inherited(std::move(inherited))
+    {
+    }
+
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        if (!option->text.isEmpty())
+            return;
+        option->text = inherited(index.column());
+        option->font.setItalic(true);
+        option->palette.setColor(QPalette::Text, option->palette.color(QPalette::Disabled, QPalette::Text));
+    }
+
+private:
+    std::function<QString(int column)> inherited;
+};
+
+// The step's quantity: the plan's (empty), or one of the file's two words.
+class QuantityDelegate : public InheritedValueDelegate {
+public:
+    using InheritedValueDelegate::InheritedValueDelegate;
 
     QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &, const QModelIndex &) const override
     {
@@ -61,7 +88,7 @@ PlanEditor::PlanEditor(QWidget *parent)
     layout->addWidget(buildDefaults());
     layout->addWidget(buildSteps(), 1);
     startNew();
-    resize(980, 620);
+    resize(1100, 640);
 }
 
 void PlanEditor::buildToolBar(QVBoxLayout *layout)
@@ -155,16 +182,21 @@ QWidget *PlanEditor::buildSteps()
     auto *box = new QGroupBox(tr("步骤"), this);
     table = new QTableWidget(0, ColumnCount, box);
     table->setObjectName(QStringLiteral("stepsTable"));
-    const QString headers[ColumnCount] = {tr("参考距离 (mm)"), tr("帧数"), tr("稳定时间 (s)"), tr("距离取值"),
-                                          tr("最低置信度"), tr("偏差限 (mm)"), tr("偏差限 (%)"), tr("标准差限 (mm)"),
-                                          tr("滤除比例限 (%)"), tr("最低帧率 (Hz)"), tr("命令")};
+    const QString headers[ColumnCount] = {
+        tr("参考距离 (mm)", "column"), tr("帧数", "column"),          tr("稳定时间 (s)", "column"),
+        tr("距离取值", "column"),      tr("最低置信度", "column"),    tr("偏差限 (mm)", "column"),
+        tr("偏差限 (%)", "column"),    tr("标准差限 (mm)", "column"), tr("滤除比例限 (%)", "column"),
+        tr("最低帧率 (Hz)", "column"), tr("命令", "column")};
     for (int c = 0; c < ColumnCount; ++c) {
         auto *header = new QTableWidgetItem(headers[c]);
         header->setToolTip(columnKey(c));
         table->setHorizontalHeaderItem(c, header);
     }
-    table->setItemDelegateForColumn(ColQuantity, new QuantityDelegate(table));
-    table->horizontalHeader()->setStretchLastSection(true);
+    auto inherited = [this](int column) { return inheritedText(column); };
+    table->setItemDelegate(new InheritedValueDelegate(inherited, table));
+    table->setItemDelegateForColumn(ColQuantity, new QuantityDelegate(inherited, table));
+    table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    table->horizontalHeader()->setSectionResizeMode(ColCommand, QHeaderView::Stretch);
     table->setSelectionBehavior(QAbstractItemView::SelectItems);
     connect(table, &QTableWidget::itemChanged, this, &PlanEditor::updateTitle);
 
@@ -263,10 +295,32 @@ bool PlanEditor::isModified() const
     return texts() != savedTexts;
 }
 
+// What an empty cell of `column` takes from the plan as the form shows it now.
+QString PlanEditor::inheritedText(int column) const
+{
+    switch (column) {
+    case ColFrames: return framesOn->isChecked() ? framesEdit->text() : QString();
+    case ColSettle: return settleEdit->text();
+    case ColQuantity: return quantityBox->currentData().toString();
+    case ColMinConfidence: return confidenceEdit->text();
+    case ColBiasMm:
+    case ColBiasPercent:
+    case ColStdMm:
+    case ColBlankedPercent:
+    case ColMinRateHz: {
+        const int i = column - ColBiasMm;
+        return limitOn[i]->isChecked() ? limitEdit[i]->text() : tr("不检查");
+    }
+    default: return QString();
+    }
+}
+
 void PlanEditor::updateTitle()
 {
     if (filling)
         return;
+    if (table)
+        table->viewport()->update();
     const QString file = filePath.isEmpty() ? tr("未命名") : QFileInfo(filePath).fileName();
     setWindowTitle(tr("测试计划编辑器 - %1[*]").arg(file));
     setWindowModified(isModified());

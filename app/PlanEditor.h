@@ -53,6 +53,7 @@ private:
     void setStepRow(int row, const QStringList &cells);
     QStringList stepRow(int row) const;
     void updateTitle();
+    QString inheritedText(int column) const;
     QString chooserFolder() const;
 
     QPushButton *newButton = nullptr;

@@ -70,7 +70,8 @@ ResultsWindow::ResultsWindow(const TestRunSettings &settings, QWidget *parent)
     table->setSelectionMode(QAbstractItemView::ExtendedSelection);
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->verticalHeader()->setVisible(false);
-    table->horizontalHeader()->setStretchLastSection(true);
+    table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    table->horizontalHeader()->setSectionResizeMode(Plan, QHeaderView::Stretch);
     connect(table, &QTableWidget::cellDoubleClicked, this, &ResultsWindow::openReport);
     connect(table, &QTableWidget::currentCellChanged, this, &ResultsWindow::showTrend);
 
@@ -241,7 +242,6 @@ void ResultsWindow::fillTable()
         table->setItem(row, Plan, new QTableWidgetItem(run.planName));
         table->setItem(row, VerdictColumn, verdict);
     }
-    table->resizeColumnsToContents();
     if (!readNotice.isEmpty())
         showStatus(readNotice, readProblem);
     else

@@ -655,18 +655,6 @@ No permission</translation>
         <translation>Steps</translation>
     </message>
     <message>
-        <source>参考距离 (mm)</source>
-        <translation>Reference (mm)</translation>
-    </message>
-    <message>
-        <source>偏差限 (%)</source>
-        <translation>Bias limit (%)</translation>
-    </message>
-    <message>
-        <source>命令</source>
-        <translation>Command</translation>
-    </message>
-    <message>
         <source>添加步骤</source>
         <translation>Add step</translation>
     </message>
@@ -725,6 +713,74 @@ No permission</translation>
     <message>
         <source>测试计划有未保存的修改。要保存吗？</source>
         <translation>The test plan has unsaved changes. Save them?</translation>
+    </message>
+    <message>
+        <source>参考距离 (mm)</source>
+        <comment>column</comment>
+        <translation>Reference
+(mm)</translation>
+    </message>
+    <message>
+        <source>帧数</source>
+        <comment>column</comment>
+        <translation>Frames</translation>
+    </message>
+    <message>
+        <source>稳定时间 (s)</source>
+        <comment>column</comment>
+        <translation>Settle
+time (s)</translation>
+    </message>
+    <message>
+        <source>距离取值</source>
+        <comment>column</comment>
+        <translation>Distance
+taken</translation>
+    </message>
+    <message>
+        <source>最低置信度</source>
+        <comment>column</comment>
+        <translation>Minimum
+confidence</translation>
+    </message>
+    <message>
+        <source>偏差限 (mm)</source>
+        <comment>column</comment>
+        <translation>Bias limit
+(mm)</translation>
+    </message>
+    <message>
+        <source>偏差限 (%)</source>
+        <comment>column</comment>
+        <translation>Bias limit
+(%)</translation>
+    </message>
+    <message>
+        <source>标准差限 (mm)</source>
+        <comment>column</comment>
+        <translation>Std. dev.
+limit (mm)</translation>
+    </message>
+    <message>
+        <source>滤除比例限 (%)</source>
+        <comment>column</comment>
+        <translation>Blanked
+limit (%)</translation>
+    </message>
+    <message>
+        <source>最低帧率 (Hz)</source>
+        <comment>column</comment>
+        <translation>Min. rate
+(Hz)</translation>
+    </message>
+    <message>
+        <source>命令</source>
+        <comment>column</comment>
+        <translation>Command</translation>
+    </message>
+    <message>
+        <source>不检查</source>
+        <translation>not checked</translation>
     </message>
 </context>
 <context>
