@@ -156,6 +156,14 @@ qint64 FrameSeries::lowerBound(qint64 timeNs) const
     return lo;
 }
 
+qint64 FrameSeries::firstOfLastFrames(qint64 frames) const
+{
+    qint64 i = count;
+    for (qint64 held = 0; i > 0 && held < frames; --i)
+        held += at(i - 1).frames;
+    return i;
+}
+
 GateCount FrameSeries::gateCount(qint64 from, qint64 to, const QualityGate &gate) const
 {
     GateCount c;

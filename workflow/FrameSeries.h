@@ -100,6 +100,9 @@ public:
 
     // The first entry whose time is at least `timeNs` (size() when none).
     qint64 lowerBound(qint64 timeNs) const;
+    // The first of the newest entries that together hold `frames` frames
+    // (0 when all of them hold fewer); walks back over them.
+    qint64 firstOfLastFrames(qint64 frames) const;
     // Frames of entries [from, to) the gate keeps, of all of them.
     GateCount gateCount(qint64 from, qint64 to, const QualityGate &gate) const;
 
