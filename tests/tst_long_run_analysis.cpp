@@ -145,6 +145,7 @@ private slots:
     void scatterSplitsByTheGateAndBinsManyFrames();
     void seriesStaysWithinItsCapacityAndKeepsEveryFrameInItsAverages();
     void pausesAndLossesSplitTheSeries();
+    void theDeviceClockTellsABusyHostFromALoss();
     void sampleTakesTheRecordsValues();
 };
 
@@ -536,8 +537,19 @@ void LongRunAnalysisTest::scatterSplitsByTheGateAndBinsManyFrames()
     for (qint64 c : many.counts)
         total += c;
     QCOMPARE(total, qint64(20000));
+    // Whole-number values in whole-number bins: peaks 1000..1006 in 7
+    // columns, distances 1000..1049 in 50 rows, none left empty between values.
+    QCOMPARE(many.columns, 7);
+    QCOMPARE(many.rows, 50);
     QCOMPARE(many.qualityLow, 1000.0);
-    QVERIFY(many.qualityHigh > 1006 && many.distanceHigh > 1049);
+    QCOMPARE(many.qualityHigh, 1007.0);
+    QCOMPARE(many.counts[0], qint64(58)); // frames i = 0 (mod 350)
+    for (qint64 c : many.counts)
+        QVERIFY(c > 0);
+    const QualityScatter::Data wide = QualityScatter::build(series, 0, series.size(), Quantity::FirstPoint,
+                                                            QualityScatter::Measure::Confidence, gate);
+    QCOMPARE(wide.columns, 100); // confidence 0..99
+    QCOMPARE(wide.rows, 50);
 }
 
 void LongRunAnalysisTest::seriesStaysWithinItsCapacityAndKeepsEveryFrameInItsAverages()
@@ -601,6 +613,45 @@ void LongRunAnalysisTest::pausesAndLossesSplitTheSeries()
     QVERIFY(std::fabs(series.frameIntervalNs() - (346.5 + 50 + 33 * 1000.0) * kMs / 133) < 1);
     QCOMPARE(series.lowerBound(series.at(50).timeNs), qint64(50));
     QCOMPARE(series.lowerBound(series.at(50).timeNs + 1), qint64(51));
+}
+
+// Frames every 3 ms by the device's clock; the host receives some late, in
+// bursts, as a busy window does: no gap. Frames lost on the link: a gap,
+// though the host's intervals look normal. The clock's wrap is no gap; a
+// pause longer than a turn of it is.
+void LongRunAnalysisTest::theDeviceClockTellsABusyHostFromALoss()
+{
+    FrameSeries series;
+    qint64 host = 0, device = FrameSeries::kDeviceClockWrapUs - 150000;
+    const auto add = [&](qint64 hostStepNs, qint64 deviceStepUs) {
+        host += hostStepNs;
+        device = (device + deviceStepUs) % FrameSeries::kDeviceClockWrapUs;
+        FrameSample f = frame(host, 1000);
+        f.deviceTimeUs = device;
+        series.add(f);
+    };
+    for (int i = 0; i < 100; ++i) // through the clock's wrap
+        add(3 * kMs, 3000);
+    add(600 * kMs, 3000); // the host was busy
+    for (int i = 0; i < 200; ++i)
+        add(15000, 3000); // the frames it then read at once, 15 us apart
+    for (int i = 0; i < 20; ++i)
+        add(3 * kMs, 3000);
+    add(3 * kMs, 400000); // 133 frames lost, the next read at once
+    for (int i = 0; i < 20; ++i)
+        add(3 * kMs, 3000);
+    add(31000 * kMs, 1000000); // a pause of 31 s: the clock went round once
+    add(3 * kMs, 3000);
+    std::vector<qint64> gaps;
+    for (qint64 i = 0; i < series.size(); ++i)
+        if (series.at(i).gapBefore())
+            gaps.push_back(i);
+    QCOMPARE(gaps, (std::vector<qint64>{321, 342}));
+
+    MeasurementRecord record;
+    record.deviceTimestamp = 29999999;
+    record.distances = {1};
+    QCOMPARE(FrameSample::fromRecord(record).deviceTimeUs, qint64(29999999));
 }
 
 void LongRunAnalysisTest::sampleTakesTheRecordsValues()
