@@ -24,8 +24,10 @@ AllanPanel::AllanPanel(QWidget *parent)
     for (QCPAxis *axis : {allanPlot->xAxis, allanPlot->yAxis}) {
         axis->setScaleType(QCPAxis::stLogarithmic);
         axis->setTicker(QSharedPointer<QCPAxisTickerLog>(new QCPAxisTickerLog));
-        axis->setNumberFormat(QStringLiteral("eb"));
-        axis->setNumberPrecision(0);
+        // Powers of ten as 0.01 .. 100 and 10³ beyond; short spans fall back
+        // to linear ticks, which need digits of their own.
+        axis->setNumberFormat(QStringLiteral("gb"));
+        axis->setNumberPrecision(3);
     }
     allanPlot->xAxis->setLabel(tr("τ (秒)"));
     allanPlot->yAxis->setLabel(tr("阿伦偏差 (mm)"));

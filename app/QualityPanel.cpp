@@ -88,16 +88,17 @@ void QualityPanel::showScatter(const FrameSeries &series, qint64 from, qint64 to
     kept->setVisible(!data.binned);
     refused->setVisible(!data.binned);
     if (data.binned) {
-        map->data()->setSize(QualityScatter::kBins, QualityScatter::kBins);
-        // Cells are centred on their keys: the edges of the bins are half a bin further out.
-        const double qStep = (data.qualityHigh - data.qualityLow) / QualityScatter::kBins;
-        const double dStep = (data.distanceHigh - data.distanceLow) / QualityScatter::kBins;
-        map->data()->setRange(QCPRange(data.qualityLow + qStep / 2, data.qualityHigh - qStep / 2),
-                              QCPRange(data.distanceLow + dStep / 2, data.distanceHigh - dStep / 2));
+        map->data()->setSize(data.columns, data.rows);
+        // Cells are centred on their keys: a bin of [v, v + w) sits at v + (w - 1) / 2,
+        // where its whole values are.
+        const double qStep = (data.qualityHigh - data.qualityLow) / data.columns;
+        const double dStep = (data.distanceHigh - data.distanceLow) / data.rows;
+        map->data()->setRange(QCPRange(data.qualityLow + (qStep - 1) / 2, data.qualityHigh - (qStep + 1) / 2),
+                              QCPRange(data.distanceLow + (dStep - 1) / 2, data.distanceHigh - (dStep + 1) / 2));
         // Counts run over orders of magnitude: shown by the logarithm.
-        for (int row = 0; row < QualityScatter::kBins; ++row)
-            for (int col = 0; col < QualityScatter::kBins; ++col)
-                map->data()->setCell(col, row, std::log10(1.0 + double(data.counts[std::size_t(row) * QualityScatter::kBins + std::size_t(col)])));
+        for (int row = 0; row < data.rows; ++row)
+            for (int col = 0; col < data.columns; ++col)
+                map->data()->setCell(col, row, std::log10(1.0 + double(data.counts[std::size_t(row) * std::size_t(data.columns) + std::size_t(col)])));
         map->rescaleDataRange(true);
         map->rescaleAxes();
     } else {

@@ -170,9 +170,8 @@ QWidget *StatisticsWindow::buildTabs()
     tabs->addTab(quality, tr("信号质量"));
     labelTimeAxis();
 
-    connect(tabs, &QTabWidget::currentChanged, this, [this](int tab) {
-        if (tab == QualityTab)
-            refresh();
+    connect(tabs, &QTabWidget::currentChanged, this, [this] {
+        refresh();
         replotCurrentTab();
     });
     connect(drift, &DriftPanel::settingsChanged, this,
@@ -325,20 +324,24 @@ void StatisticsWindow::onTick()
         viewChanged = false;
         if (window() == Span)
             refresh();
-        else
+        else if (tabs->currentIndex() == OverviewTab)
             showTimePlot();
     }
 }
 
+// The figures, and the plots of the tab shown: the others catch up when
+// their tab is chosen.
 void StatisticsWindow::refresh()
 {
     viewChanged = false;
     const Figures f = computeFigures();
     showFigures(f);
-    showHistogram(f.histogram);
-    showTimePlot();
-    if (tabs->currentIndex() == QualityTab)
+    if (tabs->currentIndex() == OverviewTab) {
+        showHistogram(f.histogram);
+        showTimePlot();
+    } else if (tabs->currentIndex() == QualityTab) {
         quality->showScatter(frames, f.from, f.to, quantity(), gate());
+    }
     if (!freezeButton->isChecked())
         refreshSlow(false);
 }
@@ -418,8 +421,7 @@ void StatisticsWindow::showHistogram(const Histogram &h)
         histogramPlot->xAxis->setRange(h.first - h.width, h.first + (int(h.counts.size()) + 1) * h.width);
         histogramPlot->yAxis->setRange(0, double(highest) * 1.1 + 1);
     }
-    if (tabs->currentIndex() == OverviewTab)
-        histogramPlot->replot();
+    histogramPlot->replot();
 }
 
 void StatisticsWindow::showTimePlot()
@@ -443,8 +445,7 @@ void StatisticsWindow::showTimePlot()
             recentGraph->rescaleAxes();
     }
     cursors->refresh();
-    if (tabs->currentIndex() == OverviewTab)
-        timePlot->replot();
+    timePlot->replot();
 }
 
 // The series, reduced to the pixel columns of what the plot shows: the
@@ -514,7 +515,8 @@ void StatisticsWindow::placeCursorsForSpan()
     const CursorPair &pair = cursors->pair();
     if (window() != Span || pair.complete() || frames.size() == 0)
         return;
-    const QCPRange range = timePlot->xAxis->range();
+    const QCPRange range = following ? QCPRange(secondsOf(frames.at(0).timeNs), secondsOf(frames.at(frames.size() - 1).timeNs))
+                                     : timePlot->xAxis->range();
     if (!pair.has(PlotCursors::Cursor::A))
         cursors->place(PlotCursors::Cursor::A, range.lower + range.size() / 3);
     if (!pair.has(PlotCursors::Cursor::B))

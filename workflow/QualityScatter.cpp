@@ -1,6 +1,7 @@
 #include "workflow/QualityScatter.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace QualityScatter {
 
@@ -19,34 +20,39 @@ double qualityOf(const FrameEntry &e, Measure measure)
 
 namespace {
 
-int binOf(double v, double low, double high)
+// Whole-number bins from `low` covering up to `high`: their count and width.
+void wholeBins(double low, double high, int *bins, double *width)
 {
-    if (high <= low)
-        return 0;
-    return std::clamp(int((v - low) / (high - low) * kBins), 0, kBins - 1);
+    const double values = high - low + 1;
+    *width = std::max(1.0, std::ceil(values / kBins));
+    *bins = int(std::ceil(values / *width));
 }
 
 void fillHistogram(Data &data, const FrameSeries &series, qint64 from, qint64 to, RollingStatistics::Quantity quantity,
                    Measure measure)
 {
     data.binned = true;
-    data.qualityLow = data.qualityHigh = qualityOf(series.at(from), measure);
-    data.distanceLow = data.distanceHigh = series.at(from).value(quantity);
+    double qLow = qualityOf(series.at(from), measure), qHigh = qLow;
+    double dLow = series.at(from).value(quantity), dHigh = dLow;
     for (qint64 i = from; i < to; ++i) {
         const double q = qualityOf(series.at(i), measure), d = series.at(i).value(quantity);
-        data.qualityLow = std::min(data.qualityLow, q);
-        data.qualityHigh = std::max(data.qualityHigh, q);
-        data.distanceLow = std::min(data.distanceLow, d);
-        data.distanceHigh = std::max(data.distanceHigh, d);
+        qLow = std::min(qLow, q);
+        qHigh = std::max(qHigh, q);
+        dLow = std::min(dLow, d);
+        dHigh = std::max(dHigh, d);
     }
-    // A bin's upper edge belongs to the next bin: widen so the largest value has one.
-    data.qualityHigh += std::max(1.0, data.qualityHigh - data.qualityLow) / kBins;
-    data.distanceHigh += std::max(1.0, data.distanceHigh - data.distanceLow) / kBins;
-    data.counts.assign(std::size_t(kBins) * kBins, 0);
+    double qWidth = 1, dWidth = 1;
+    wholeBins(qLow, qHigh, &data.columns, &qWidth);
+    wholeBins(dLow, dHigh, &data.rows, &dWidth);
+    data.qualityLow = qLow;
+    data.qualityHigh = qLow + data.columns * qWidth;
+    data.distanceLow = dLow;
+    data.distanceHigh = dLow + data.rows * dWidth;
+    data.counts.assign(std::size_t(data.columns) * std::size_t(data.rows), 0);
     for (qint64 i = from; i < to; ++i) {
-        const int column = binOf(qualityOf(series.at(i), measure), data.qualityLow, data.qualityHigh);
-        const int row = binOf(series.at(i).value(quantity), data.distanceLow, data.distanceHigh);
-        ++data.counts[std::size_t(row) * kBins + std::size_t(column)];
+        const int column = std::min(int((qualityOf(series.at(i), measure) - qLow) / qWidth), data.columns - 1);
+        const int row = std::min(int((series.at(i).value(quantity) - dLow) / dWidth), data.rows - 1);
+        ++data.counts[std::size_t(row) * std::size_t(data.columns) + std::size_t(column)];
     }
 }
 

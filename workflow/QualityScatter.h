@@ -23,10 +23,14 @@ struct Point {
 struct Data {
     std::vector<Point> kept;
     std::vector<Point> refused;
-    // The histogram, when `binned`: counts[row * kBins + column] of the
-    // entries (kept or not) with quality in column, distance in row.
+    // The histogram, when `binned`: counts[row * columns + column] of the
+    // entries (kept or not) with quality in column, distance in row. The
+    // values are whole numbers, so bins are too (at most kBins each way):
+    // no bin falls between two values and stays empty.
     bool binned = false;
-    double qualityLow = 0, qualityHigh = 0;
+    int columns = 0;
+    int rows = 0;
+    double qualityLow = 0, qualityHigh = 0; // edges of the first and last bin
     double distanceLow = 0, distanceHigh = 0;
     std::vector<qint64> counts;
 };
