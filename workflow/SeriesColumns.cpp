@@ -15,6 +15,8 @@ struct Column {
     qint64 low = 0;
     qint64 high = 0;
     qint64 last = 0;
+    qint16 lowValue = 0;
+    qint16 highValue = 0;
 };
 
 class Reducer {
@@ -27,17 +29,20 @@ public:
     {
     }
 
-    void take(qint64 i)
+    void take(qint64 i, qint16 v)
     {
-        const qint16 v = series.at(i).value(quantity);
         if (column.first < 0) {
-            column = {i, i, i, i};
+            column = {i, i, i, i, v, v};
             return;
         }
-        if (v < series.at(column.low).value(quantity))
+        if (v < column.lowValue) {
             column.low = i;
-        if (v > series.at(column.high).value(quantity))
+            column.lowValue = v;
+        }
+        if (v > column.highValue) {
             column.high = i;
+            column.highValue = v;
+        }
         column.last = i;
     }
 
@@ -45,8 +50,8 @@ public:
     {
         if (column.first < 0)
             return;
-        qint64 order[4] = {column.first, std::min(column.low, column.high), std::max(column.low, column.high),
-                           column.last};
+        const qint64 order[4] = {column.first, std::min(column.low, column.high), std::max(column.low, column.high),
+                                 column.last};
         qint64 previous = -1;
         for (qint64 i : order) {
             if (i == previous)
@@ -91,24 +96,41 @@ Reduced reduce(const FrameSeries &series, RollingStatistics::Quantity quantity, 
     out.points.reserve(std::size_t(std::min<qint64>(to - from, 4 * qint64(columns) + 8)));
 
     Reducer reducer(series, quantity, originNs, out);
-    qint64 current = std::numeric_limits<qint64>::min();
+    // Columns by the time their slice ends, so that an entry costs a
+    // comparison, not a division.
+    int column = -1;
+    qint64 columnEndNs = fromNs;
+    bool found = false;
+    qint16 low = 0, high = 0;
     for (qint64 i = from; i < to; ++i) {
         const FrameEntry &e = series.at(i);
+        const qint16 v = e.value(quantity);
         // The neighbours beyond each end are columns of their own.
-        const qint64 c = i < inFrom ? -1 : i >= inTo ? columns : std::min<qint64>(qint64(double(e.timeNs - fromNs) / slice), columns - 1);
+        int c = column;
+        if (i < inFrom) {
+            c = -1;
+        } else if (i >= inTo) {
+            c = columns;
+        } else {
+            while (e.timeNs >= columnEndNs && c < columns - 1) {
+                ++c;
+                columnEndNs = fromNs + qint64(double(c + 1) * slice);
+            }
+            c = std::max(c, 0);
+            low = found ? std::min(low, v) : v;
+            high = found ? std::max(high, v) : v;
+            found = true;
+        }
         if (i > from && e.gapBefore())
             reducer.breakLine(i);
-        else if (c != current)
+        else if (c != column)
             reducer.close();
-        current = c;
-        reducer.take(i);
-        if (i >= inFrom && i < inTo) {
-            const double v = e.value(quantity);
-            out.minimum = out.found ? std::min(out.minimum, v) : v;
-            out.maximum = out.found ? std::max(out.maximum, v) : v;
-            out.found = true;
-        }
+        column = c;
+        reducer.take(i, v);
     }
+    out.found = found;
+    out.minimum = low;
+    out.maximum = high;
     reducer.close();
     return out;
 }
