@@ -19,7 +19,7 @@ families="bench_receive:decodeThroughput bench_receive:hostileThroughput bench_r
           bench_plot:refreshStepAfterPlayback bench_plot:memoryPerPoint bench_window:measurementLogic bench_window:measurementWindow
           bench_window:headerLine bench_window:waitCpu bench_window:idleCpu bench_window:downloadTurnaround bench_window:endToEnd
           bench_window:statisticsSlide bench_window:statisticsPerFrame bench_window:endToEndLog
-          bench_window:endToEndStatistics bench_testrun:collectorPerFrame bench_testrun:reportHtmlAndPdf
+          bench_window:endToEndStatistics bench_window:statisticsWindowRefresh bench_testrun:collectorPerFrame bench_testrun:reportHtmlAndPdf
           bench_results:storeStep bench_longrun:curveStorage bench_longrun:driftAndAllan"
 for f in $families; do
     b=${f%%:*} family=${f#*:}
@@ -74,6 +74,11 @@ function line(what, value, unit, target, ratio) {
         if (name ~ /log:1/) logged[p] = col("cpu_share"); else bare[p] = col("cpu_share")
     } else if (name ~ /^endToEndStatistics/) {
         line(name " cpu", col("cpu_share"), "core", "< 0.5", col("cpu_share") / 0.5)
+        line(name " drift+allan", col("drift_allan_per_s"), "/s", "<= 1", col("drift_allan_per_s"))
+    } else if (name ~ /^statisticsWindowRefresh/) {
+        v = col("with_drift_allan_ms_max"); line(name " with drift+allan", v, "ms max", "< 50", v / 50)
+        line(name " plain", col("plain_ms_max"), "ms max", "< 50", col("plain_ms_max") / 50)
+        line(name " drift+allan", col("drift_allan_per_s"), "/s", "<= 1", col("drift_allan_per_s"))
     } else if (name ~ /^endToEnd/) {
         line(name " lost", col("lost"), "frames", "0", col("lost"))
         line(name " cpu", col("cpu_share"), "core", "< 0.5", col("cpu_share") / 0.5)

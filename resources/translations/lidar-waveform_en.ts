@@ -931,6 +931,62 @@ No permission</translation>
         <source>自第一帧起的时间 (秒)</source>
         <translation>Time since the first frame (s)</translation>
     </message>
+    <message>
+        <source>区间 A–B</source>
+        <translation>Span A–B</translation>
+    </message>
+    <message>
+        <source>置信度 ≥</source>
+        <translation>Confidence ≥</translation>
+    </message>
+    <message>
+        <source>峰值 ≥</source>
+        <translation>Peak ≥</translation>
+    </message>
+    <message>
+        <source>概览</source>
+        <translation>Overview</translation>
+    </message>
+    <message>
+        <source>预热漂移</source>
+        <translation>Warm-up drift</translation>
+    </message>
+    <message>
+        <source>阿伦偏差</source>
+        <translation>Allan deviation</translation>
+    </message>
+    <message>
+        <source>信号质量</source>
+        <translation>Signal quality</translation>
+    </message>
+    <message>
+        <source>秒</source>
+        <translation>s</translation>
+    </message>
+    <message>
+        <source>跟随数据</source>
+        <translation>Follow the data</translation>
+    </message>
+    <message>
+        <source>请放置光标 A 和 B</source>
+        <translation>Place cursors A and B</translation>
+    </message>
+    <message>
+        <source>在时间曲线上按 Ctrl+单击，或用它的右键菜单</source>
+        <translation>Ctrl+click on the time plot, or use its right-click menu</translation>
+    </message>
+    <message>
+        <source>保留 %1 / %2 帧</source>
+        <translation>%1 of %2 frames kept</translation>
+    </message>
+    <message>
+        <source>光标 A (秒)</source>
+        <translation>Cursor A (s)</translation>
+    </message>
+    <message>
+        <source>光标 B (秒)</source>
+        <translation>Cursor B (s)</translation>
+    </message>
 </context>
 <context>
     <name>TestPlanTexts</name>
@@ -1241,6 +1297,98 @@ No permission</translation>
     <message>
         <source>应用</source>
         <translation>Apply</translation>
+    </message>
+</context>
+<context>
+    <name>AllanPanel</name>
+    <message>
+        <source>τ (秒)</source>
+        <translation>τ (s)</translation>
+    </message>
+    <message>
+        <source>阿伦偏差 (mm)</source>
+        <translation>Allan deviation (mm)</translation>
+    </message>
+    <message>
+        <source>复制阿伦偏差为文本</source>
+        <translation>Copy the Allan deviation as text</translation>
+    </message>
+    <message>
+        <source>数据不足：至少需要三帧</source>
+        <translation>Too little data: needs three frames at least</translation>
+    </message>
+    <message>
+        <source>τ 从一帧间隔到运行时间的三分之一</source>
+        <translation>τ from one frame interval to a third of the run</translation>
+    </message>
+</context>
+<context>
+    <name>DriftPanel</name>
+    <message>
+        <source>滚动区间 </source>
+        <translation>Rolling interval </translation>
+    </message>
+    <message>
+        <source> 秒</source>
+        <translation> s</translation>
+    </message>
+    <message>
+        <source>稳定带 ±</source>
+        <translation>Band ±</translation>
+    </message>
+    <message>
+        <source>滚动平均距离</source>
+        <translation>Rolling mean distance</translation>
+    </message>
+    <message>
+        <source>稳定于 %1 秒后</source>
+        <translation>Settled after %1 s</translation>
+    </message>
+    <message>
+        <source>尚未稳定：最近 %1 秒内滚动平均值仍超出最终值 ±%2 mm</source>
+        <translation>Not settled: within the last %1 s the rolling mean still left ±%2 mm of its final value</translation>
+    </message>
+    <message>
+        <source>数据不足：需要至少两个滚动区间 (%1 秒) 的有效帧</source>
+        <translation>Too little data: needs kept frames over two rolling intervals (%1 s)</translation>
+    </message>
+</context>
+<context>
+    <name>PlotCursors</name>
+    <message>
+        <source>在此放置光标 A</source>
+        <translation>Place cursor A here</translation>
+    </message>
+    <message>
+        <source>在此放置光标 B</source>
+        <translation>Place cursor B here</translation>
+    </message>
+    <message>
+        <source>移除光标</source>
+        <translation>Remove the cursors</translation>
+    </message>
+</context>
+<context>
+    <name>QualityPanel</name>
+    <message>
+        <source>峰值</source>
+        <translation>Peak</translation>
+    </message>
+    <message>
+        <source>噪声</source>
+        <translation>Noise</translation>
+    </message>
+    <message>
+        <source>置信度</source>
+        <translation>Confidence</translation>
+    </message>
+    <message>
+        <source>距离</source>
+        <translation>Distance</translation>
+    </message>
+    <message>
+        <source>横轴</source>
+        <translation>X axis</translation>
     </message>
 </context>
 </TS>
