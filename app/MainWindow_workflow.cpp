@@ -67,9 +67,8 @@ void MainWindow::showAnswer(const QString &text)
 
 void MainWindow::flushMeasurementText()
 {
-    QString text;
-    if (measurementText.takePending(text))
-        ui->msg->setPlainText(text);
+    if (const auto text = measurementText.takePending())
+        ui->msg->setPlainText(*text);
 }
 
 void MainWindow::processMeasurement(TRData *pack)
@@ -85,9 +84,8 @@ void MainWindow::processMeasurement(TRData *pack)
 
 void MainWindow::msg_view(LidarDisplayInfo data)
 {
-    const QString text = WorkflowTexts::measurementText(data, measurement.frameRate);
-    if (measurementText.offer(text))
-        ui->msg->setPlainText(text);
+    if (const auto text = measurementText.offer(data, measurement.frameRate))
+        ui->msg->setPlainText(*text);
 }
 
 void MainWindow::on_pbStart_clicked()
