@@ -1,4 +1,5 @@
 #include "app/MainWindow.h"
+#include "app/LivePlot.h"
 #include "app/LodGraph.h"
 #include "ui_MainWindow.h"
 
@@ -35,7 +36,7 @@ void rescaleValueAxisTo(QCustomPlot *plot, int index)
 
 void MainWindow::setupPlot()
 {
-    plot = new QCustomPlot(ui->frame_plot);
+    plot = new LivePlot(ui->frame_plot);
     addLiveGraph(plot, Qt::blue);
     addLiveGraph(plot, Qt::red);
     plot->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
