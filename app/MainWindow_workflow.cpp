@@ -2,6 +2,7 @@
 #include "ui_MainWindow.h"
 
 #include "link/QTRNet.h"
+#include "widgets/LineWiseText.h"
 #include "workflow/CommandSet.h"
 #include "workflow/MeasurementFeed.h"
 #include "workflow/WorkflowTexts.h"
@@ -68,7 +69,7 @@ void MainWindow::showAnswer(const QString &text)
 void MainWindow::flushMeasurementText()
 {
     if (const auto text = measurementText.takePending())
-        ui->msg->setPlainText(*text);
+        LineWiseText::set(ui->msg, *text);
 }
 
 void MainWindow::processMeasurement(TRData *pack)
@@ -85,7 +86,7 @@ void MainWindow::processMeasurement(TRData *pack)
 void MainWindow::msg_view(LidarDisplayInfo data)
 {
     if (const auto text = measurementText.offer(data, measurement.frameRate))
-        ui->msg->setPlainText(*text);
+        LineWiseText::set(ui->msg, *text);
 }
 
 void MainWindow::on_pbStart_clicked()
