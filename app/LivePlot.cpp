@@ -48,6 +48,7 @@ bool antialiasedPlottable(const QCPAbstractPlottable *plottable)
 
 LivePlot::LivePlot(QWidget *parent)
     : QCustomPlot(parent)
+    , axesLayer(layer(QStringLiteral("axes")))
 {
     // The paint covers every pixel with the background brush first, so what
     // lies under the widget need not be painted.
@@ -55,20 +56,41 @@ LivePlot::LivePlot(QWidget *parent)
     // A replot is shown by the next paint, together with whatever else of the
     // window changed meanwhile, rather than by a paint of its own at once.
     setPlottingHint(QCP::phImmediateRefresh, false);
-    provideSinks();
-    // The library sets its buffers up during each replot and makes one of
-    // its own for each one missing: offer a sink for every buffer it may
-    // want, which is at most one per layer and one more.
+    // Its own sink, so that refresh() can draw the axes alone.
+    axesLayer->setMode(QCPLayer::lmBuffered);
     connect(this, &QCustomPlot::beforeReplot, this, &LivePlot::provideSinks);
 }
 
+void LivePlot::refresh()
+{
+    // Until a full replot has handed out the sinks, only it can draw.
+    if (mPaintBuffers.isEmpty() || hasInvalidatedPaintBuffers()) {
+        replot();
+        return;
+    }
+    emit beforeReplot();
+    updateLayout();
+    axesLayer->replot();
+    emit afterReplot();
+}
+
+// The library sets its buffers up during each replot and makes one of its
+// own for each one missing: offer a sink for every buffer it may want, which
+// is at most one per layer and one more. It drops those it does not need
+// from its list; they are kept here for the next time.
 void LivePlot::provideSinks()
 {
+    if (!mReplotting)
+        return;
     while (sinks.size() <= layerCount())
         sinks.append(QSharedPointer<QCPAbstractPaintBuffer>(new PaintSink));
-    // The library drops those it does not need from its own list; they are
-    // kept here for the next time.
     mPaintBuffers = sinks;
+}
+
+void LivePlot::updateLayout()
+{
+    if (!painting)
+        QCustomPlot::updateLayout();
 }
 
 // Whether anything visible may blend partly covered pixels: an element told
@@ -94,18 +116,20 @@ void LivePlot::paintEvent(QPaintEvent *)
     hintAsTheLibraryDoes(painter);
     if (mBackgroundBrush.style() != Qt::NoBrush)
         painter.fillRect(mViewport, mBackgroundBrush);
+    painting = true;
     if (!drawsAntialiased()) {
         draw(&painter);
-        return;
+    } else {
+        if (layers.size() != mViewport.size())
+            layers = QImage(mViewport.size(), QImage::Format_ARGB32_Premultiplied);
+        layers.fill(Qt::transparent);
+        {
+            QCPPainter layerPainter(&layers);
+            hintAsTheLibraryDoes(layerPainter);
+            layerPainter.translate(-mViewport.topLeft());
+            draw(&layerPainter);
+        }
+        painter.drawImage(mViewport.topLeft(), layers);
     }
-    if (layers.size() != mViewport.size())
-        layers = QImage(mViewport.size(), QImage::Format_ARGB32_Premultiplied);
-    layers.fill(Qt::transparent);
-    {
-        QCPPainter layerPainter(&layers);
-        hintAsTheLibraryDoes(layerPainter);
-        layerPainter.translate(-mViewport.topLeft());
-        draw(&layerPainter);
-    }
-    painter.drawImage(mViewport.topLeft(), layers);
+    painting = false;
 }

@@ -64,7 +64,10 @@ void MainWindow::refreshPlotArea()
         rescaleValueAxisTo(plot, curveIndex);
         plot->xAxis->setRange(0, plotKey + 20);
     }
-    plot->replot();
+    if (auto *live = qobject_cast<LivePlot *>(plot))
+        live->refresh();
+    else
+        plot->replot();
 }
 
 void MainWindow::setAutoPlot()

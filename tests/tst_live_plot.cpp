@@ -40,7 +40,10 @@ struct Driven {
             plot->graph(0)->rescaleValueAxis(false);
             plot->xAxis->setRange(0, plotKey + 20);
         }
-        plot->replot();
+        if (auto *live = qobject_cast<LivePlot *>(plot))
+            live->refresh();
+        else
+            plot->replot();
     }
     // `count` refreshes of one-point frames scattered around 1500.
     void noisyRefreshes(int count)
@@ -166,8 +169,8 @@ void tst_LivePlot::showsWhatAFullReplotShows()
     }
 }
 
-// A replot, full or of one layer, reaches the screen: the widget is painted
-// again and shows the new data.
+// A refresh, a replot and a replot of one layer all reach the screen: the
+// widget is painted again and shows the new data.
 void tst_LivePlot::everyReplotIsShown()
 {
     LivePlot live;
@@ -186,16 +189,26 @@ void tst_LivePlot::everyReplotIsShown()
     } counter(&paints);
     live.installEventFilter(&counter);
 
+    QSignalSpy replots(&live, &QCustomPlot::afterReplot);
     driven.refresh(1500);
+    QCOMPARE(replots.count(), 1);
     QTRY_VERIFY_WITH_TIMEOUT(paints >= 1, 10000);
-    const QImage afterFull = shown(&live);
+    QImage before = shown(&live);
+
+    paints = 0;
+    live.graph(0)->addData(driven.plotKey, 1520);
+    live.replot();
+    QTRY_VERIFY_WITH_TIMEOUT(paints >= 1, 10000);
+    QVERIFY(shown(&live) != before);
+    before = shown(&live);
+
     live.layer(QStringLiteral("main"))->setMode(QCPLayer::lmBuffered);
     live.replot();
     paints = 0;
-    live.graph(0)->addData(driven.plotKey, 1520);
+    live.graph(0)->addData(driven.plotKey + 1, 1480);
     live.layer(QStringLiteral("main"))->replot();
     QTRY_VERIFY_WITH_TIMEOUT(paints >= 1, 10000);
-    QVERIFY(shown(&live) != afterFull);
+    QVERIFY(shown(&live) != before);
 }
 
 QTEST_MAIN(tst_LivePlot)
