@@ -2,7 +2,7 @@
 
 #include "workflow/LidarDisplayInfo.h"
 #include "workflow/MeasurementProcessor.h"
-#include "workflow/TextThrottle.h"
+#include "workflow/MeasurementTextPacer.h"
 
 #include <QMainWindow>
 #include <QSerialPort>
@@ -105,6 +105,7 @@ private:
     comSettings *comSettingsDialog = nullptr;
     QString iniFileName;
     QSerialPort *serialPort = nullptr;
+    QByteArray readBuffer; // reused by readLidarData
     ConfigDialog *configDialog = nullptr;
     QTRNet *net = nullptr;
     DownloadDialog *downloadDialog = nullptr;
@@ -121,7 +122,7 @@ private:
     MeasurementProcessor measurement;
     qint32 plotKey = 0;
     QTimer *refreshTimer = nullptr;
-    TextThrottle measurementText {30}; // one view rewrite per refresh tick at most
+    MeasurementTextPacer measurementText {30}; // one view rewrite per refresh tick at most
     QString languageChoice; // stored for the next start; this run may differ (--lang)
     // Every processed frame, for the measurement log and the statistics window.
     MeasurementFeed *measurementFeed = nullptr;

@@ -4,6 +4,7 @@
 #include "app/LinkStatusView.h"
 #include "link/LinkTexts.h"
 #include "link/QTRNet.h"
+#include "widgets/LineWiseText.h"
 #include "workflow/CommandSet.h"
 #include "workflow/MeasurementFeed.h"
 #include "workflow/WorkflowTexts.h"
@@ -69,9 +70,8 @@ void MainWindow::showAnswer(const QString &text)
 
 void MainWindow::flushMeasurementText()
 {
-    QString text;
-    if (measurementText.takePending(text))
-        ui->msg->setPlainText(text);
+    if (const auto text = measurementText.takePending())
+        LineWiseText::set(ui->msg, *text);
 }
 
 void MainWindow::processMeasurement(TRData *pack)
@@ -87,9 +87,8 @@ void MainWindow::processMeasurement(TRData *pack)
 
 void MainWindow::msg_view(LidarDisplayInfo data)
 {
-    const QString text = WorkflowTexts::measurementText(data, measurement.frameRate);
-    if (measurementText.offer(text))
-        ui->msg->setPlainText(text);
+    if (const auto text = measurementText.offer(data, measurement.frameRate))
+        LineWiseText::set(ui->msg, *text);
 }
 
 // Every command of the window takes the link for its own send, pause
