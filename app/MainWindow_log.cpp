@@ -6,6 +6,7 @@
 #include "files/MeasurementLog.h"
 #include "link/QTRNet.h"
 #include "workflow/MeasurementFeed.h"
+#include "workflow/MeasurementPipeline.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -14,8 +15,8 @@
 
 void MainWindow::setupMeasurementLog()
 {
-    measurementFeed = new MeasurementFeed(this);
-    measurementFeed->setLinkCounters(&net->counters());
+    measurementPipeline = new MeasurementPipeline(net, this);
+    measurementFeed = measurementPipeline->feed();
     measurementLog = new MeasurementLog(measurementFeed, this);
     logStatusLabel = new QLabel(this);
     logStatusLabel->setObjectName(QStringLiteral("logStatusLabel"));
