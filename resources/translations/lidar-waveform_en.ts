@@ -892,6 +892,37 @@ No permission</translation>
     </message>
 </context>
 <context>
+    <name>UnitIdentifier</name>
+    <message>
+        <source>停止命令 (0x0F)</source>
+        <translation>Stop command (0x0F)</translation>
+    </message>
+    <message>
+        <source>设备信息请求 (0x14)</source>
+        <translation>Device information request (0x14)</translation>
+    </message>
+    <message>
+        <source>校准参数请求 (0x12)</source>
+        <translation>Calibration parameter request (0x12)</translation>
+    </message>
+    <message>
+        <source>无法识别设备：链路未被占用，请求不能发送</source>
+        <translation>Cannot identify the device: the link is not held, so no request may be sent</translation>
+    </message>
+    <message>
+        <source>%1 未获应答：串口已关闭</source>
+        <translation>%1 unanswered: the serial port closed</translation>
+    </message>
+    <message>
+        <source>%1 在 %2 ms 内无应答（共发送 %3 次）</source>
+        <translation>%1 unanswered within %2 ms (sent %3 times)</translation>
+    </message>
+    <message>
+        <source>%1 的应答只有 %2 字节，需要 %3 字节（共发送 %4 次）</source>
+        <translation>The answer to %1 has only %2 bytes, %3 needed (sent %4 times)</translation>
+    </message>
+</context>
+<context>
     <name>comSettings</name>
     <message>
         <source>手动设置串口</source>
