@@ -123,9 +123,17 @@ void UnitIdentifier::take(TRData *pack)
     }
     parseCaliParam(p, len, unit.calibration);
     unit.bvd = p[len - 1]; // the last byte, wherever the payload ends
-    const UnitIdentity found = unit;
-    finish();
-    emit identified(found);
+    // Told from the event loop, not from inside the endpoint's pass: a
+    // listener may store the unit or show it.
+    timer.stop();
+    const quint64 identifying = generation;
+    QTimer::singleShot(0, this, [this, identifying] {
+        if (generation != identifying || !isRunning())
+            return;
+        const UnitIdentity found = unit;
+        finish();
+        emit identified(found);
+    });
 }
 
 void UnitIdentifier::onTimer()

@@ -13,8 +13,9 @@
 // calibration parameters (0x12). Each request is answered within the
 // answer time or sent once more, up to the attempts; then it gives up and
 // says which request went unanswered and why. Driven by the endpoint's
-// packets and single-shot timers: it never waits inside a call, and it
-// sends with sendData (no pause), so it can run while frames stream in.
+// packets and single-shot timers: it never waits inside a call, it sends
+// with sendData (no pause), so it can run while frames stream in, and its
+// outcome is told from the event loop, never from inside the endpoint.
 //
 // It either takes the link's lease for itself (standalone, as the
 // command-line `info`) or works under a lease its caller holds for a longer
