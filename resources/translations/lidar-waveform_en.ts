@@ -628,6 +628,29 @@ No permission</translation>
     </message>
 </context>
 <context>
+    <name>StepCommand</name>
+    <message>
+        <source>命令被信号终止</source>
+        <translation>The command was ended by a signal</translation>
+    </message>
+    <message>
+        <source>命令以退出码 %1 结束</source>
+        <translation>The command exited with code %1</translation>
+    </message>
+    <message>
+        <source>命令无法启动：%1</source>
+        <translation>The command could not be started: %1</translation>
+    </message>
+    <message>
+        <source>命令在 %1 s 内未结束，已终止</source>
+        <translation>The command did not end within %1 s and was killed</translation>
+    </message>
+    <message>
+        <source>（最后输出：%1）</source>
+        <translation> (last output: %1)</translation>
+    </message>
+</context>
+<context>
     <name>TestPlanTexts</name>
     <message>
         <source>测试计划</source>
@@ -724,6 +747,41 @@ No permission</translation>
     <message>
         <source>无法保存测试计划 %1：%2</source>
         <translation>Cannot save the test plan %1: %2</translation>
+    </message>
+</context>
+<context>
+    <name>TestRunner</name>
+    <message>
+        <source>开始命令 (0x02) 后 %1 ms 内没有测量帧</source>
+        <translation>No measurement frame within %1 ms of the start command (0x02)</translation>
+    </message>
+    <message>
+        <source>将目标置于 %1 mm 处，然后按 继续</source>
+        <translation>Place the target at %1 mm, then press Continue</translation>
+    </message>
+    <message>
+        <source>已有测试在运行</source>
+        <translation>A test run is already going on</translation>
+    </message>
+    <message>
+        <source>测试无法开始：%1</source>
+        <translation>The test run cannot start: %1</translation>
+    </message>
+    <message>
+        <source>操作员中止</source>
+        <translation>Aborted by the operator</translation>
+    </message>
+    <message>
+        <source>超过 %1 ms 没有收到测量帧</source>
+        <translation>No measurement frame for more than %1 ms</translation>
+    </message>
+    <message>
+        <source>采集被另一条停止命令中断</source>
+        <translation>Acquisition was stopped by another stop command</translation>
+    </message>
+    <message>
+        <source>连接已断开（串口已关闭）</source>
+        <translation>The link was lost (the serial port closed)</translation>
     </message>
 </context>
 <context>
