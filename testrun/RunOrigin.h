@@ -6,7 +6,8 @@
 namespace RunOrigin {
 
 QString hostName();
-// The login name; empty when the environment does not tell it.
+// The login name: from the environment, else the account's own name;
+// empty when neither tells it.
 QString operatorName();
 QString toolVersion();
 

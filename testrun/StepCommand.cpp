@@ -5,7 +5,10 @@
 #include <algorithm>
 #include <cmath>
 
-#ifdef Q_OS_UNIX
+// LIDAR_NO_POSIX builds the branch other systems get, so that it is compiled
+// and checked here too.
+#if defined(Q_OS_UNIX) && !defined(LIDAR_NO_POSIX)
+#define LIDAR_POSIX_GROUPS
 #include <csignal>
 #include <unistd.h>
 #endif
@@ -21,7 +24,7 @@ public:
 protected:
     void setupChildProcess() override
     {
-#ifdef Q_OS_UNIX
+#ifdef LIDAR_POSIX_GROUPS
         ::setpgid(0, 0);
 #endif
     }
@@ -63,7 +66,7 @@ bool StepCommand::start(const QString &command, double timeoutS)
     });
     process->start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), command});
     group = process->processId();
-#ifdef Q_OS_UNIX
+#ifdef LIDAR_POSIX_GROUPS
     // From this side too, so that a kill right after the start finds the group.
     if (group > 0)
         ::setpgid(pid_t(group), pid_t(group));
@@ -91,7 +94,7 @@ void StepCommand::kill()
 
 void StepCommand::killGroup()
 {
-#ifdef Q_OS_UNIX
+#ifdef LIDAR_POSIX_GROUPS
     if (group > 0)
         ::kill(pid_t(-group), SIGKILL);
 #endif

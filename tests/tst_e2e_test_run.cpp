@@ -1,8 +1,12 @@
+#include "results/ResultsReader.h"
+#include "runsession/RunSession.h"
 #include "testrun/TestPlanJson.h"
 #include "testrun/TestRunner.h"
 #include "tests/e2e/SimProcess.h"
 #include "tests/support/HeadlessHost.h"
+#include "tests/support/PgCluster.h"
 
+#include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -10,9 +14,25 @@
 using namespace TestRun;
 Q_DECLARE_METATYPE(TestRun::RunRecord)
 
+namespace {
+
+std::vector<RunRecord> storedRuns(const ResultsLocation &where)
+{
+    ResultsReader reader(where);
+    RunFilter filter;
+    filter.withSteps = true;
+    std::vector<RunRecord> runs;
+    if (!reader.runs(filter, runs))
+        qWarning() << reader.error();
+    return runs;
+}
+
+} // namespace
+
 // The runner against the simulator, each step's command moving the target
 // through the simulator's control pipe. The target holds still (no wander,
-// no jitter), so every figure is exact.
+// no jitter), so every figure is exact. The run is kept twice at once, in an
+// SQLite file and in a real PostgreSQL, reported and summed up.
 class tst_E2eTestRun : public QObject {
     Q_OBJECT
 private slots:
@@ -41,6 +61,22 @@ void tst_E2eTestRun::fourStepsWithOneBiasedBeyondItsLimitFail()
     QVERIFY(parsed);
     TestRunner runner(host.net, host.pipeline.feed());
     runner.setPace(TestRunner::Pace::Commands);
+
+    PgCluster pg;
+    QString pgError;
+    QVERIFY2(pg.start(&pgError) && pg.createDatabase("runs", &pgError), qPrintable(pgError));
+    const auto server = ResultsLocation::parse(pg.url("runs"), &pgError);
+    QVERIFY2(server, qPrintable(pgError));
+    RunSession::Outputs toFile;
+    toFile.results = toFile.local = ResultsLocation::sqliteFile(dir.filePath("results.sqlite"));
+    toFile.reportFolder = dir.filePath("reports");
+    toFile.lotCsv = dir.filePath("results.csv");
+    RunSession::Outputs toServer;
+    toServer.results = *server;
+    toServer.local = ResultsLocation::sqliteFile(dir.filePath("fallback.sqlite"));
+    RunSession fileSession(&runner, toFile);
+    RunSession serverSession(&runner, toServer);
+    QSignalSpy kept(&serverSession, &RunSession::finished);
     QSignalSpy finished(&runner, &TestRunner::runFinished);
     QSignalSpy waits(&runner, &TestRunner::waitingForOperator);
     QString why;
@@ -71,7 +107,30 @@ void tst_E2eTestRun::fourStepsWithOneBiasedBeyondItsLimitFail()
     QCOMPARE(run.verdict, Verdict::Fail);
     QVERIFY(host.net->lease().isFree());
     QVERIFY(sim.isRunning());
+
+    QTRY_VERIFY_WITH_TIMEOUT(kept.count() == 1, 10000);
+    QVERIFY2(serverSession.outcome().storeNotice.isEmpty(), qPrintable(serverSession.outcome().storeNotice));
+    for (const ResultsLocation &where : {toFile.results, *server}) {
+        const auto runs = storedRuns(where);
+        QCOMPARE(int(runs.size()), 1);
+        QCOMPARE(runs[0].verdict, Verdict::Fail);
+        QCOMPARE(runs[0].unit.unitId, run.unit.unitId);
+        QCOMPARE(int(runs[0].steps.size()), 4);
+        for (int i = 0; i < 4; ++i) {
+            QCOMPARE(runs[0].steps[size_t(i)].meanMm, means[i]);
+            QCOMPARE(runs[0].steps[size_t(i)].verdict, run.steps[size_t(i)].verdict);
+        }
+    }
+    QVERIFY(!QFile::exists(toServer.local.filePath()));
+    const RunSession::Outcome &files = fileSession.outcome();
+    QVERIFY2(files.reportErrors.isEmpty(), qPrintable(files.reportErrors.join(QLatin1Char('\n'))));
+    QCOMPARE(files.reports.size(), 2);
+    for (const QString &report : files.reports)
+        QVERIFY(QFileInfo(report).size() > 1000);
+    QFile lot(files.lotCsv);
+    QVERIFY(lot.open(QIODevice::ReadOnly));
+    QCOMPARE(lot.readAll().count('\n'), 2);
 }
 
-QTEST_GUILESS_MAIN(tst_E2eTestRun)
+QTEST_MAIN(tst_E2eTestRun)
 #include "tst_e2e_test_run.moc"
