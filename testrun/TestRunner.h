@@ -4,6 +4,7 @@
 #include "testrun/RunRecord.h"
 #include "testrun/StepCollector.h"
 #include "testrun/TestPlan.h"
+#include "workflow/UnitIdentifier.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -15,7 +16,6 @@
 class MeasurementFeed;
 class QTRNet;
 class StepCommand;
-class UnitIdentifier;
 
 namespace TestRun {
 
@@ -37,11 +37,13 @@ struct StepProgress {
 // number of steps beyond the step's statistics.
 //
 // It holds the link's lease as a test run from start() to the end, whatever
-// the end. A lost link, a Stop sent by anyone else, a Start that no frame
-// answers, frames that stop coming, and abort() end the step in progress
-// with an error and the run as INCOMPLETE. So does a failed command or an
-// unsent command, unless the operator paces the run: then they may retry the
-// step. Texts translated in the context "TestRunner".
+// the end. A lost link (the port closing: whoever owns the port closes it
+// when its device goes, as the window does), a Stop sent by anyone else, a
+// Start that cannot be sent or that no frame answers, frames that stop
+// coming, and abort() end the step in progress with an error and the run as
+// INCOMPLETE. A failed command ends its step with an error too, and the run
+// as well unless the operator paces it: then Retry step runs it again.
+// Texts translated in the context "TestRunner".
 //
 // Each start() that returns true ends in exactly one of
 // identificationFailed() (the run never began: nothing to keep) or
@@ -70,8 +72,8 @@ public:
     Q_ENUM(Pace)
 
     struct Timing {
-        int answerMs = 1000;      // for each identification request
-        int answerAttempts = 2;
+        int answerMs = UnitIdentifier::kDefaultAnswerMs; // for each identification request
+        int answerAttempts = UnitIdentifier::kDefaultAttempts;
         int firstFrameMs = 3000;  // from Start to the first frame
         int frameGapMs = 3000;    // silence that ends a step while frames are awaited
         int drainMs = 100;        // after Stop, before the next Start may go
