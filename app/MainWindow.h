@@ -1,7 +1,6 @@
 #pragma once
 
 #include "workflow/LidarDisplayInfo.h"
-#include "workflow/MeasurementProcessor.h"
 #include "workflow/MeasurementTextPacer.h"
 
 #include <QMainWindow>
@@ -19,6 +18,7 @@ class comSettings;
 class ConfigDialog;
 class DownloadDialog;
 class MeasurementFeed;
+class MeasurementPipeline;
 class MeasurementLog;
 class StatisticsWindow;
 class LinkStats;
@@ -117,14 +117,16 @@ private:
     QShortcut *startShortcut = nullptr;
     QShortcut *clearShortcut = nullptr;
     qint32 curveIndex = 0;
-    // Frame statistics: windowSamples, windowSum, windowCount, varianceSum,
-    // lastStdDev, noiseHits, peakHits, framePoints, frameRate.
-    MeasurementProcessor measurement;
+    // Frame statistics (windowSamples, windowSum, windowCount, varianceSum,
+    // lastStdDev, noiseHits, peakHits, framePoints, frameRate) and their
+    // publication: the same road a program without a window takes.
+    MeasurementPipeline *measurementPipeline = nullptr;
     qint32 plotKey = 0;
     QTimer *refreshTimer = nullptr;
     MeasurementTextPacer measurementText {30}; // one view rewrite per refresh tick at most
     QString languageChoice; // stored for the next start; this run may differ (--lang)
-    // Every processed frame, for the measurement log and the statistics window.
+    // Every processed frame, for the measurement log, the statistics window
+    // and a test run; the pipeline's.
     MeasurementFeed *measurementFeed = nullptr;
     MeasurementLog *measurementLog = nullptr;
     QLabel *logStatusLabel = nullptr;

@@ -6,7 +6,7 @@
 #include "link/QTRNet.h"
 #include "widgets/LineWiseText.h"
 #include "workflow/CommandSet.h"
-#include "workflow/MeasurementFeed.h"
+#include "workflow/MeasurementPipeline.h"
 #include "workflow/WorkflowTexts.h"
 
 #include <QDebug>
@@ -74,20 +74,20 @@ void MainWindow::flushMeasurementText()
         LineWiseText::set(ui->msg, *text);
 }
 
+// The pipeline has published the frame by the time the plot and the text take it.
 void MainWindow::processMeasurement(TRData *pack)
 {
-    FrameOutcome outcome;
-    if (!measurement.process(pack->data.data(), pack->data.size(), outcome))
+    const FrameOutcome *outcome = measurementPipeline->process(*pack);
+    if (!outcome)
         return;
-    std::fill(std::begin(plotBuffer), std::end(plotBuffer), outcome.plotValue);
+    std::fill(std::begin(plotBuffer), std::end(plotBuffer), outcome->plotValue);
     plotPending = true;
-    msg_view(outcome.info);
-    measurementFeed->publish(pack->data.data(), pack->data.size(), outcome, measurement.frameRate);
+    msg_view(outcome->info);
 }
 
 void MainWindow::msg_view(LidarDisplayInfo data)
 {
-    if (const auto text = measurementText.offer(data, measurement.frameRate))
+    if (const auto text = measurementText.offer(data, measurementPipeline->processor().frameRate))
         LineWiseText::set(ui->msg, *text);
 }
 

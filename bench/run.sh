@@ -19,7 +19,7 @@ families="bench_receive:decodeThroughput bench_receive:hostileThroughput bench_r
           bench_plot:refreshStepAfterPlayback bench_plot:memoryPerPoint bench_window:measurementLogic bench_window:measurementWindow
           bench_window:headerLine bench_window:waitCpu bench_window:idleCpu bench_window:downloadTurnaround bench_window:endToEnd
           bench_window:statisticsSlide bench_window:statisticsPerFrame bench_window:endToEndLog
-          bench_window:endToEndStatistics bench_window:statisticsWindowRefresh bench_testrun:collectorPerFrame bench_testrun:reportHtmlAndPdf
+          bench_window:endToEndStatistics bench_window:statisticsWindowRefresh bench_testrun:collectorPerFrame bench_testrun:framePerFrame bench_testrun:reportHtmlAndPdf
           bench_results:storeStep bench_longrun:curveStorage bench_longrun:driftAndAllan"
 for f in $families; do
     b=${f%%:*} family=${f#*:}
@@ -61,6 +61,9 @@ function line(what, value, unit, target, ratio) {
         line(name, v, "ns cpu", "", 0)
     } else if (name ~ /^collectorPerFrame/) {
         v = col("cpu_time"); collector[name ~ /held:1000000/ ? "big" : "small"] = v
+        line(name, v, "ns cpu", "", 0)
+    } else if (name ~ /^framePerFrame/) {
+        v = col("cpu_time"); if (name ~ /run:1\/held:1000000/) runBig = v; else if (name ~ /run:1/) runSmall = v; else bare0 = v
         line(name, v, "ns cpu", "", 0)
     } else if (name ~ /^reportHtmlAndPdf/) {
         v = col("real_time"); line(name, v, "ms", name ~ /steps:20\// ? "< 1000" : "", name ~ /steps:20\// ? v / 1000 : 0)
@@ -107,6 +110,8 @@ END {
     if (s5 > 0) line("refresh step(1e7) / step(1e5), lod", s7 / s5, "x", "<= 5", s7 / s5 / 5)
     if (slide["small"] > 0) line("statistics slide(10000) / slide(100)", slide["big"] / slide["small"], "x", "<= 2", slide["big"] / slide["small"] / 2)
     if (collector["small"] > 0) line("collector frame(1e6 held) / frame(100 held)", collector["big"] / collector["small"], "x", "<= 2", collector["big"] / collector["small"] / 2)
+    if (runSmall > 0) line("run frame(1e6 held) / frame(100 held)", runBig / runSmall, "x", "<= 2", runBig / runSmall / 2)
+    if (bare0 > 0) line("frame with a run collecting / without", runSmall / bare0, "x", "", 0)
     for (p in logged) if (p in bare) line("log cpu - no-log cpu, points:" p, logged[p] - bare[p], "core", "<= 0.1", (logged[p] - bare[p]) / 0.1)
 }'
 grep -h -E "error|Error" "$out"/*.log | grep -v -E "^lidar-sim|propagateSizeHints" | head -5

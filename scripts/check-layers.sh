@@ -19,7 +19,8 @@ allowed() {
         sim) echo "link workflow sim" ;;
         testrun) echo "link io workflow files testrun results" ;;
         report) echo "link io workflow testrun report" ;;
-        cli) echo "link io workflow files download testrun results report cli" ;;
+        runsession) echo "link io workflow files testrun results report runsession" ;;
+        cli) echo "link io workflow files download testrun results report runsession cli" ;;
         app | tests | bench | fuzz | docs) echo "*" ;;
         *) echo "-app -cli" ;;
     esac

@@ -989,6 +989,29 @@ No permission</translation>
     </message>
 </context>
 <context>
+    <name>StepCommand</name>
+    <message>
+        <source>命令被信号终止</source>
+        <translation>The command was ended by a signal</translation>
+    </message>
+    <message>
+        <source>命令以退出码 %1 结束</source>
+        <translation>The command exited with code %1</translation>
+    </message>
+    <message>
+        <source>命令无法启动：%1</source>
+        <translation>The command could not be started: %1</translation>
+    </message>
+    <message>
+        <source>命令在 %1 s 内未结束，已终止</source>
+        <translation>The command did not end within %1 s and was killed</translation>
+    </message>
+    <message>
+        <source>（最后输出：%1）</source>
+        <translation> (last output: %1)</translation>
+    </message>
+</context>
+<context>
     <name>TestPlanTexts</name>
     <message>
         <source>测试计划</source>
@@ -1085,6 +1108,41 @@ No permission</translation>
     <message>
         <source>无法保存测试计划 %1：%2</source>
         <translation>Cannot save the test plan %1: %2</translation>
+    </message>
+</context>
+<context>
+    <name>TestRunner</name>
+    <message>
+        <source>开始命令 (0x02) 后 %1 ms 内没有测量帧</source>
+        <translation>No measurement frame within %1 ms of the start command (0x02)</translation>
+    </message>
+    <message>
+        <source>将目标置于 %1 mm 处，然后按 继续</source>
+        <translation>Place the target at %1 mm, then press Continue</translation>
+    </message>
+    <message>
+        <source>已有测试在运行</source>
+        <translation>A test run is already going on</translation>
+    </message>
+    <message>
+        <source>测试无法开始：%1</source>
+        <translation>The test run cannot start: %1</translation>
+    </message>
+    <message>
+        <source>操作员中止</source>
+        <translation>Aborted by the operator</translation>
+    </message>
+    <message>
+        <source>超过 %1 ms 没有收到测量帧</source>
+        <translation>No measurement frame for more than %1 ms</translation>
+    </message>
+    <message>
+        <source>采集被另一条停止命令中断</source>
+        <translation>Acquisition was stopped by another stop command</translation>
+    </message>
+    <message>
+        <source>连接已断开（串口已关闭）</source>
+        <translation>The link was lost (the serial port closed)</translation>
     </message>
 </context>
 <context>
@@ -1250,6 +1308,37 @@ No permission</translation>
     <message>
         <source>正在取消: 等待设备应答开始命令</source>
         <translation>Cancelling: waiting for the answer to the start</translation>
+    </message>
+</context>
+<context>
+    <name>UnitIdentifier</name>
+    <message>
+        <source>停止命令 (0x0F)</source>
+        <translation>Stop command (0x0F)</translation>
+    </message>
+    <message>
+        <source>设备信息请求 (0x14)</source>
+        <translation>Device information request (0x14)</translation>
+    </message>
+    <message>
+        <source>校准参数请求 (0x12)</source>
+        <translation>Calibration parameter request (0x12)</translation>
+    </message>
+    <message>
+        <source>无法识别设备：链路未被占用，请求不能发送</source>
+        <translation>Cannot identify the device: the link is not held, so no request may be sent</translation>
+    </message>
+    <message>
+        <source>%1 未获应答：串口已关闭</source>
+        <translation>%1 unanswered: the serial port closed</translation>
+    </message>
+    <message>
+        <source>%1 在 %2 ms 内无应答（共发送 %3 次）</source>
+        <translation>%1 unanswered within %2 ms (sent %3 times)</translation>
+    </message>
+    <message>
+        <source>%1 的应答只有 %2 字节，需要 %3 字节（共发送 %4 次）</source>
+        <translation>The answer to %1 has only %2 bytes, %3 needed (sent %4 times)</translation>
     </message>
 </context>
 <context>
