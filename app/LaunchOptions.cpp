@@ -1,7 +1,7 @@
 #include "app/LaunchOptions.h"
 
-#include "app/UiLanguage.h"
 #include "link/PortList.h"
+#include "settings/UiLanguage.h"
 
 #include <QCommandLineParser>
 

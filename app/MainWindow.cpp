@@ -2,12 +2,12 @@
 #include "ui_MainWindow.h"
 
 #include "app/ConfigDialog.h"
-#include "app/SettingsRules.h"
 #include "download/DownloadDialog.h"
 #include "files/MeasurementLog.h"
 #include "link/LinkSupervisor.h"
 #include "link/QTRNet.h"
 #include "link/comSettings.h"
+#include "settings/SettingsRules.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>

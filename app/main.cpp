@@ -1,8 +1,8 @@
 #include "app/ChineseFontCheck.h"
 #include "app/LaunchOptions.h"
 #include "app/MainWindow.h"
-#include "app/SettingsRules.h"
-#include "app/UiLanguage.h"
+#include "settings/SettingsRules.h"
+#include "settings/UiLanguage.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
