@@ -1,0 +1,18 @@
+#pragma once
+
+#include "cli/CommandLine.h"
+
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+class CliCommand;
+
+namespace Commands {
+
+// The command an invocation names, its options read and checked; null with
+// the reason in `error` when they do not make sense (a usage error).
+std::unique_ptr<CliCommand> create(const Invocation &invocation, QString &error);
+
+} // namespace Commands
