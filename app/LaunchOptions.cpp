@@ -12,15 +12,26 @@ const QString kPort = QStringLiteral("port");
 const QString kBaud = QStringLiteral("baud");
 const QString kLang = QStringLiteral("lang");
 
-// Unknown options (Qt's own among them) are no error; a malformed known one is.
 bool read(QCommandLineParser &parser, const QStringList &arguments, QString &error)
 {
     describe(parser);
-    if (!parser.parse(arguments) && parser.unknownOptionNames().isEmpty()) {
+    if (!parser.parse(arguments)) {
         error = parser.errorText();
         return false;
     }
+    if (!parser.positionalArguments().isEmpty()) {
+        error = QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments().constFirst());
+        return false;
+    }
     return true;
+}
+
+bool containsAny(const QStringList &arguments, const QStringList &wanted)
+{
+    for (int i = 1; i < arguments.size(); ++i)
+        if (wanted.contains(arguments.at(i)))
+            return true;
+    return false;
 }
 } // namespace
 
@@ -32,6 +43,7 @@ void describe(QCommandLineParser &parser)
         "Settings are kept in Trivane_QZ90.ini in the working directory; started from the\n"
         "desktop menu, the tool runs in ~/.config/lidar-waveform/, so the file is there."));
     parser.addHelpOption();
+    parser.addVersionOption();
     parser.addOption({kPort, QStringLiteral("Serial port of the sensor (system name or device path)."),
                       QStringLiteral("NAME")});
     parser.addOption({kBaud, QStringLiteral("Baud rate for --port: 230400 (default), 115200, 460800 or 921600."),
@@ -43,12 +55,26 @@ void describe(QCommandLineParser &parser)
 
 bool asksForHelp(const QStringList &arguments)
 {
-    static const QStringList kHelp = {QStringLiteral("--help"), QStringLiteral("-h"), QStringLiteral("-?"),
-                                      QStringLiteral("--help-all")};
-    for (int i = 1; i < arguments.size(); ++i)
-        if (kHelp.contains(arguments.at(i)))
-            return true;
-    return false;
+    return containsAny(arguments, {QStringLiteral("--help"), QStringLiteral("-h"), QStringLiteral("-?"),
+                                   QStringLiteral("--help-all")});
+}
+
+bool asksForVersion(const QStringList &arguments)
+{
+    return containsAny(arguments, {QStringLiteral("--version"), QStringLiteral("-v")});
+}
+
+QString usage()
+{
+    QCommandLineParser parser;
+    describe(parser);
+    const QString help = parser.helpText();
+    // The description sits between the usage line and the options.
+    const int options = help.indexOf(QStringLiteral("\nOptions:"));
+    const int firstLineEnd = help.indexOf(QLatin1Char('\n'));
+    if (options < 0 || firstLineEnd < 0)
+        return help;
+    return help.left(firstLineEnd + 1) + help.mid(options);
 }
 
 bool parseLanguage(const QStringList &arguments, QString &language, QString &error)

@@ -5,7 +5,7 @@
 #include <QTimer>
 
 LinkStatsLabel::LinkStatsLabel(LinkStats *stats, QWidget *parent)
-    : QLabel(parent)
+    : ElidingLabel(Qt::ElideRight, parent)
     , stats(stats)
     , timer(new QTimer(this))
 {
@@ -14,7 +14,23 @@ LinkStatsLabel::LinkStatsLabel(LinkStats *stats, QWidget *parent)
     timer->setInterval(kRefreshMs);
     connect(timer, &QTimer::timeout, this, &LinkStatsLabel::refresh);
     timer->start();
+    setRoom(naturalWidth());
     refresh();
+}
+
+int LinkStatsLabel::naturalWidth() const
+{
+    LinkCounters large;
+    large.frames = 99999999;
+    large.badChecksums = 9999;
+    large.skippedBytes = 999999;
+    large.shortPayloads = 9999;
+    return fontMetrics().horizontalAdvance(statusText(large, 9999, 999999)) + 2 * margin() + 2;
+}
+
+void LinkStatsLabel::setRoom(int width)
+{
+    setFixedSize(width, fontMetrics().height() + 2 * (margin() + frameWidth()));
 }
 
 void LinkStatsLabel::refresh()

@@ -1,11 +1,11 @@
 #include "app/LinkStatusView.h"
 
-#include <QHBoxLayout>
-#include <QLabel>
+#include "link/LinkTexts.h"
+#include "widgets/ElidingLabel.h"
 
 namespace {
 
-void setTextColour(QLabel *label, const QColor &colour)
+void setTextColour(QWidget *label, const QColor &colour)
 {
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, colour);
@@ -17,38 +17,59 @@ bool isLost(LinkState state)
     return state == LinkState::Disconnected || state == LinkState::Reconnecting;
 }
 
+// A usual port of the bridge at the longest rate: the room is made for it.
+const QString kUsualPort = QStringLiteral("/dev/ttyUSB0");
+constexpr qint32 kWidestRate = 921600;
+
 } // namespace
 
 LinkStatusView::LinkStatusView(QWidget *parent)
-    : QWidget(parent)
-    , stateLabel(new QLabel(this))
-    , messageLabel(new QLabel(this))
+    : QObject(parent)
+    , state(new ElidingLabel(Qt::ElideMiddle, parent))
+    , message(new ElidingLabel(Qt::ElideRight, parent))
+    , plainColour(parent->palette().color(QPalette::WindowText))
 {
-    stateLabel->setObjectName(QStringLiteral("linkStateLabel"));
-    messageLabel->setObjectName(QStringLiteral("linkMessageLabel"));
-    // A long message is cut rather than widening the window.
-    messageLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    messageLabel->setMinimumWidth(0);
-    auto *layout = new QHBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(12);
-    layout->addWidget(stateLabel);
-    layout->addWidget(messageLabel, 1);
+    state->setObjectName(QStringLiteral("linkStateLabel"));
+    message->setObjectName(QStringLiteral("linkMessageLabel"));
+    message->hide();
     expiry.setSingleShot(true);
     expiry.setInterval(kMessageMs);
     connect(&expiry, &QTimer::timeout, this, [this] {
-        messageLabel->clear();
-        messageLabel->setMinimumWidth(0);
+        message->clear();
+        message->setToolTip(QString());
+        message->hide();
     });
 }
 
-void LinkStatusView::showState(const QString &line, LinkState state)
+// Lost states are drawn in bold, which is wider.
+int LinkStatusView::naturalStateWidth() const
 {
-    stateLabel->setText(line);
-    QFont font = stateLabel->font();
-    font.setBold(isLost(state));
-    stateLabel->setFont(font);
-    setTextColour(stateLabel, isLost(state) ? QColor(Qt::darkRed) : palette().color(QPalette::WindowText));
+    QFont bold = state->font();
+    bold.setBold(true);
+    const QFontMetrics plainMetrics(state->font());
+    const QFontMetrics boldMetrics(bold);
+    int widest = 0;
+    for (LinkState s : {LinkState::Unconnected, LinkState::Connected, LinkState::Acquiring, LinkState::Disconnected,
+                        LinkState::Reconnecting}) {
+        const QString line = LinkTexts::stateLine(kUsualPort, kWidestRate, s);
+        widest = qMax(widest, (isLost(s) ? boldMetrics : plainMetrics).horizontalAdvance(line));
+    }
+    return widest + 2 * state->margin() + 2;
+}
+
+void LinkStatusView::setStateRoom(int width)
+{
+    state->setFixedSize(width, state->fontMetrics().height() + 2 * (state->margin() + state->frameWidth()));
+}
+
+void LinkStatusView::showState(const QString &line, LinkState linkState)
+{
+    state->setText(line);
+    state->setToolTip(line);
+    QFont font = state->font();
+    font.setBold(isLost(linkState));
+    state->setFont(font);
+    setTextColour(state, isLost(linkState) ? QColor(Qt::darkRed) : plainColour);
 }
 
 void LinkStatusView::showProblem(const QString &text)
@@ -58,17 +79,14 @@ void LinkStatusView::showProblem(const QString &text)
 
 void LinkStatusView::showNotice(const QString &text)
 {
-    showMessage(text, palette().color(QPalette::WindowText));
+    showMessage(text, plainColour);
 }
 
 void LinkStatusView::showMessage(const QString &text, const QColor &colour)
 {
-    setTextColour(messageLabel, colour);
-    messageLabel->setText(text);
-    // The other status-bar widgets give way to the message while it shows,
-    // up to half the bar, so that it can be read whole.
-    const int bar = parentWidget() ? parentWidget()->width() : width();
-    messageLabel->setMinimumWidth(qMin(messageLabel->fontMetrics().horizontalAdvance(text) + 4, bar / 2));
-    messageLabel->setToolTip(text);
+    setTextColour(message, colour);
+    message->setText(text);
+    message->setToolTip(text);
+    message->show();
     expiry.start();
 }

@@ -2,6 +2,8 @@
 #include "ui_MainWindow.h"
 
 #include "app/ConfigDialog.h"
+#include "app/PlotTicks.h"
+#include "app/WindowFit.h"
 #include "download/DownloadDialog.h"
 #include "files/MeasurementLog.h"
 #include "link/LinkSupervisor.h"
@@ -23,6 +25,7 @@ MainWindow::MainWindow(QWidget *parent)
     Q_INIT_RESOURCE(resources);
     ui->setupUi(this);
     setupPlot();
+    PlotTicks::keepLabelsApart(plot);
     addContactLabel();
 
     comSettingsDialog = new comSettings(this);
@@ -71,6 +74,9 @@ MainWindow::MainWindow(QWidget *parent)
     setupStatistics();
     setupTrafficMonitor();
     setupLinkHealth();
+    const QList<QWidget *> windows {this, comSettingsDialog, configDialog, downloadDialog};
+    for (QWidget *window : windows)
+        WindowFit::fitWhenShown(window);
 }
 
 MainWindow::~MainWindow()

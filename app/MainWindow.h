@@ -22,6 +22,7 @@ class MeasurementFeed;
 class MeasurementLog;
 class StatisticsWindow;
 class LinkStats;
+class LinkStatsLabel;
 class TrafficMonitor;
 class LinkSupervisor;
 class LinkStatusView;
@@ -129,6 +130,7 @@ private:
     QAction *stopLogAction = nullptr;
     StatisticsWindow *statisticsWindow = nullptr; // made when first asked for
     LinkStats *linkStats = nullptr;
+    LinkStatsLabel *linkStatsLabel = nullptr;
     TrafficMonitor *trafficMonitor = nullptr;
     bool autoReconnect = true;          // settings key AutoReconnect
     LinkSupervisor *linkSupervisor = nullptr;

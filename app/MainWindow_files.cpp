@@ -13,9 +13,11 @@ const QString kCurveExtension = QStringLiteral(".cur");
 const QString kPictureExtension = QStringLiteral(".png");
 } // namespace
 
+// The choosers' captions read "save" and "open" in the Chinese interface, as
+// they always did; the English catalogue gives them capitals.
 void MainWindow::saveCurveToPic()
 {
-    const QString chosen = UserPrompts::getSaveFileName(this, QStringLiteral("save"), savedFilePath,
+    const QString chosen = UserPrompts::getSaveFileName(this, tr("save"), savedFilePath,
                                                         QStringLiteral("png(*.png)"));
     if (chosen.isEmpty())
         return;
@@ -26,7 +28,7 @@ void MainWindow::saveCurveToPic()
 
 void MainWindow::saveCurveData()
 {
-    const QString chosen = UserPrompts::getSaveFileName(this, QStringLiteral("save"), savedFilePath,
+    const QString chosen = UserPrompts::getSaveFileName(this, tr("save"), savedFilePath,
                                                         QStringLiteral("cur(*.cur)"));
     if (chosen.isEmpty())
         return;
@@ -41,7 +43,7 @@ void MainWindow::saveCurveData()
 // (another sender holds the link) the file is not shown.
 void MainWindow::loadCurve()
 {
-    const QString name = UserPrompts::getOpenFileName(this, QStringLiteral("open"), savedFilePath,
+    const QString name = UserPrompts::getOpenFileName(this, tr("open"), savedFilePath,
                                                       QStringLiteral("cur(*.cur)"));
     if (name.isEmpty())
         return;

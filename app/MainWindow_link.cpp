@@ -1,14 +1,18 @@
 #include "app/MainWindow.h"
 #include "ui_MainWindow.h"
 
+#include "app/LinkStatsLabel.h"
 #include "app/LinkStatusView.h"
 #include "app/StaleTextMarker.h"
+#include "app/WindowFit.h"
 #include "link/LinkSupervisor.h"
 #include "link/LinkTexts.h"
 #include "link/comSettings.h"
 #include "workflow/CommandSet.h"
 
 #include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QShortcut>
 
 namespace {
 
@@ -33,6 +37,35 @@ private:
     LinkSupervisor *supervisor;
 };
 
+// The link's latest message and the log's line, each shown only while it has
+// something to say. The area asks for their width, and takes it from the
+// contact text first; but its minimum is fixed, so that what it shows never
+// changes the window's minimum width.
+QWidget *messageArea(QWidget *linkMessage, QWidget *logLine)
+{
+    auto *area = new QWidget;
+    area->setObjectName(QStringLiteral("statusMessages"));
+    area->setMinimumWidth(1);
+    auto *row = new QHBoxLayout(area);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->addWidget(linkMessage, 3);
+    row->addWidget(logLine, 2);
+    return area;
+}
+
+// The state and the counters together take at most this share of the
+// screen's width, so that the window can still be made narrow on a small
+// screen and the messages keep some room; the state is served first.
+constexpr double kFixedRoomShare = 0.6;
+
+void giveFixedRooms(LinkStatusView *view, LinkStatsLabel *counters, int screenWidth)
+{
+    const int room = int(screenWidth * kFixedRoomShare);
+    const int state = qMin(view->naturalStateWidth(), room / 2);
+    view->setStateRoom(state);
+    counters->setRoom(qMin(counters->naturalWidth(), room - state));
+}
+
 } // namespace
 
 // The link's state and failures in the status bar, a stale mark on the
@@ -45,9 +78,11 @@ void MainWindow::setupLinkHealth()
     linkSupervisor->setAutoReconnect(autoReconnect);
     auto *view = new LinkStatusView(ui->statusBar);
     linkStatusView = view;
-    // Leftmost, whatever the status bar already holds; the counters follow it
-    // closely and the contact text takes the spare width.
-    ui->statusBar->insertWidget(0, view);
+    giveFixedRooms(view, linkStatsLabel, WindowFit::availableArea(this).width());
+    // From the left: the state, the counters (already there), the messages;
+    // the contact text at the right.
+    ui->statusBar->insertWidget(0, view->stateLabel());
+    ui->statusBar->insertWidget(2, messageArea(view->messageLabel(), logStatusLabel));
     auto *stale = new StaleTextMarker(ui->msg, net);
 
     auto showState = [this, view, stale](LinkState state) {

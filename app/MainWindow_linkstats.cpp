@@ -18,7 +18,8 @@ void MainWindow::setupLinkCounters()
     connect(ui->pbClear, &QPushButton::clicked, linkStats, &LinkStats::clear);
     connect(clearShortcut, &QShortcut::activated, linkStats, &LinkStats::clear);
     connect(serialPort, &QIODevice::aboutToClose, linkStats, &LinkStats::portClosing);
-    statusBar()->addWidget(new LinkStatsLabel(linkStats, this));
+    linkStatsLabel = new LinkStatsLabel(linkStats, this);
+    statusBar()->addWidget(linkStatsLabel);
 }
 
 void MainWindow::setupTrafficMonitor()

@@ -2,6 +2,7 @@
 #include "ui_MainWindow.h"
 
 #include "app/LogStartDialog.h"
+#include "widgets/ElidingLabel.h"
 #include "widgets/UserPrompts.h"
 #include "files/MeasurementLog.h"
 #include "link/QTRNet.h"
@@ -10,16 +11,17 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
-#include <QLabel>
 
 void MainWindow::setupMeasurementLog()
 {
     measurementFeed = new MeasurementFeed(this);
     measurementFeed->setLinkCounters(&net->counters());
     measurementLog = new MeasurementLog(measurementFeed, this);
-    logStatusLabel = new QLabel(this);
+    // Elided to its room, whole in its tooltip; hidden while there is no log.
+    // The link's wiring places it in the status bar.
+    logStatusLabel = new ElidingLabel(Qt::ElideRight, this);
     logStatusLabel->setObjectName(QStringLiteral("logStatusLabel"));
-    ui->statusBar->addWidget(logStatusLabel);
+    logStatusLabel->hide();
 
     auto *startLogAction = new QAction(tr("开始记录日志..."), this);
     startLogAction->setObjectName(QStringLiteral("actionStartLog"));
@@ -49,6 +51,9 @@ void MainWindow::startMeasurementLog()
 
 void MainWindow::showLogStatus()
 {
-    logStatusLabel->setText(measurementLog->statusText());
+    const QString status = measurementLog->statusText();
+    logStatusLabel->setText(status);
+    logStatusLabel->setToolTip(status);
+    logStatusLabel->setVisible(!status.isEmpty());
     stopLogAction->setEnabled(measurementLog->isRunning());
 }

@@ -1,8 +1,10 @@
 #include "app/MainWindow.h"
 #include "ui_MainWindow.h"
 
+#include "settings/ToolVersion.h"
+#include "widgets/ElidingLabel.h"
+
 #include <QFrame>
-#include <QLabel>
 #include <QMessageBox>
 #include <QStatusBar>
 
@@ -33,29 +35,28 @@ QString aboutText()
     QStringList blocks;
     for (const QString &item : items)
         blocks.append(QStringLiteral("<ul>%1</ul>").arg(item));
-    return blocks.join(kGap);
+    return blocks.join(kGap) + QStringLiteral("<p>lidar-waveform %1</p>").arg(ToolVersion::text());
 }
 } // namespace
 
 void MainWindow::about()
 {
-    QMessageBox::about(this, QStringLiteral("about"), aboutText());
+    // "about" in the Chinese interface, as it always read; proper English in English.
+    QMessageBox::about(this, tr("about"), aboutText());
 }
 
 void MainWindow::addContactLabel()
 {
-    auto *contactLabel = new QLabel(this);
+    auto *contactLabel = new ElidingLabel(Qt::ElideRight, this);
     contactLabel->setObjectName(QStringLiteral("contactLabel"));
     contactLabel->setFrameStyle(QFrame::NoFrame | QFrame::Sunken);
     contactLabel->setText(QStringLiteral("Website: https://lidar-waveform.example.org;   "
                                          "Tel: +1 555 0100;   "
                                          "Email: support@lidar-waveform.example.org"));
-    // The text is long: on a narrow screen it must give way (cut, whole in the
-    // tool tip) rather than set the window's minimum width. Any explicit
-    // minimum overrides the label's own, which is the whole text. Its width
-    // counts for nothing in the layout, so the link's state and counters at
-    // the left keep theirs and this one takes what is left, at the right.
-    contactLabel->setMinimumWidth(1);
+    // The text is long: on a narrow screen it gives way (elided, whole in the
+    // tool tip) rather than set the window's minimum width. Its width counts
+    // for nothing in the layout, so the link's state and counters at the left
+    // keep theirs and this one takes what is left, at the right.
     contactLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     contactLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     contactLabel->setToolTip(contactLabel->text());

@@ -1,6 +1,8 @@
 #include "app/StatisticsWindow.h"
 
 #include "app/LodGraph.h"
+#include "app/PlotTicks.h"
+#include "app/WindowFit.h"
 #include "workflow/MeasurementFeed.h"
 
 #include <QApplication>
@@ -50,6 +52,7 @@ StatisticsWindow::StatisticsWindow(MeasurementFeed *feed, QWidget *parent)
     });
     refreshTimer.start();
     resize(720, 640);
+    WindowFit::fitWhenShown(this);
 }
 
 void StatisticsWindow::buildControls()
@@ -72,16 +75,25 @@ void StatisticsWindow::buildControls()
     copyButton = new QPushButton(tr("复制为文本"), this);
     copyButton->setObjectName(QStringLiteral("copyButton"));
 
+    // The choices above, the buttons under the figures: a row of all of
+    // them would not fit a small screen in English.
     auto *bar = new QHBoxLayout;
-    for (QWidget *w : std::initializer_list<QWidget *>{windowBox, quantityBox, binWidthBox, freezeButton, copyButton})
+    for (QWidget *w : std::initializer_list<QWidget *>{windowBox, quantityBox, binWidthBox})
         bar->addWidget(w);
     bar->addStretch();
     buildPlots();
     auto *plots = new QVBoxLayout;
     plots->addWidget(histogramPlot, 1);
     plots->addWidget(timePlot, 1);
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(freezeButton);
+    buttons->addWidget(copyButton);
+    auto *side = new QVBoxLayout;
+    side->addWidget(buildFigures());
+    side->addLayout(buttons);
+    side->addStretch();
     auto *body = new QHBoxLayout;
-    body->addWidget(buildFigures());
+    body->addLayout(side);
     body->addLayout(plots, 1);
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(bar);
@@ -127,8 +139,10 @@ void StatisticsWindow::buildPlots()
     styleGraph(sinceStartGraph);
     labelTimeAxis();
     timePlot->yAxis->setLabel(tr("距离"));
-    for (QCustomPlot *plot : {histogramPlot, timePlot})
+    for (QCustomPlot *plot : {histogramPlot, timePlot}) {
         plot->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
+        PlotTicks::keepLabelsApart(plot);
+    }
 }
 
 void StatisticsWindow::take(const MeasurementRecord &record)

@@ -61,7 +61,9 @@ QVariant TrafficModel::data(const QModelIndex &index, int role) const
     if (!index.isValid() || number < log.firstNumber() || number >= log.endNumber())
         return {};
     if (role == Qt::DisplayRole)
-        return display(index.row(), index.column());
+        return display(number, index.column());
+    if (role == Qt::ToolTipRole && index.column() == Data)
+        return dataText(number, true);
     const TrafficRecord &r = log.record(number);
     if (role == Qt::ForegroundRole && r.kind == TrafficRecord::Kind::Damaged)
         return QColor(Qt::red);
@@ -70,9 +72,9 @@ QVariant TrafficModel::data(const QModelIndex &index, int role) const
     return {};
 }
 
-QVariant TrafficModel::display(int row, int column) const
+QVariant TrafficModel::display(quint64 number, int column) const
 {
-    const TrafficRecord &r = log.record(shownFirst + quint64(row));
+    const TrafficRecord &r = log.record(number);
     const bool fields = r.hasFields();
     switch (column) {
     case Time:
@@ -91,15 +93,37 @@ QVariant TrafficModel::display(int row, int column) const
         if (r.kind == TrafficRecord::Kind::Skipped)
             return tr("杂散字节");
         return r.kind == TrafficRecord::Kind::Frame ? tr("正确") : tr("错误");
-    case Data: {
-        const int from = r.kind == TrafficRecord::Kind::Skipped ? 0 : qMin(10, r.kept);
-        const int shown = qMin(kPayloadBytesShown, r.kept - from);
-        const int available = r.kind == TrafficRecord::Kind::Skipped ? r.size : (fields ? int(r.length()) : 0);
-        return hex(r.bytes + from, shown) + (available > shown ? QStringLiteral(" ...") : QString());
-    }
+    case Data:
+        return dataText(number, false);
     default:
         return {};
     }
+}
+
+QByteArray TrafficModel::dataOf(const TrafficRecord &r, const QByteArray &bytes)
+{
+    if (r.kind == TrafficRecord::Kind::Skipped)
+        return bytes;
+    if (!r.hasFields())
+        return {};
+    return bytes.mid(TrafficRecord::kHeadBytes, qMin(int(r.length()), bytes.size() - TrafficRecord::kHeadBytes));
+}
+
+// The first bytes, or (whole) all of them a line of kTooltipBytesPerLine at a time.
+QString TrafficModel::dataText(quint64 number, bool whole) const
+{
+    const TrafficRecord &r = log.record(number);
+    const QByteArray data = dataOf(r, log.bytes(number));
+    if (!whole) {
+        const int shown = qMin(kPayloadBytesShown, data.size());
+        return hex(reinterpret_cast<const quint8 *>(data.constData()), shown)
+            + (data.size() > shown ? QStringLiteral(" ...") : QString());
+    }
+    QStringList lines;
+    for (int from = 0; from < data.size(); from += kTooltipBytesPerLine)
+        lines << hex(reinterpret_cast<const quint8 *>(data.constData()) + from,
+                     qMin(kTooltipBytesPerLine, data.size() - from));
+    return lines.join(QLatin1Char('\n'));
 }
 
 QVariant TrafficModel::headerData(int section, Qt::Orientation orientation, int role) const
@@ -126,8 +150,10 @@ QString TrafficModel::copyAsHex(const QList<int> &rows) const
         const quint64 number = shownFirst + quint64(row);
         if (row < 0 || number >= shownEnd || number < log.firstNumber())
             continue;
-        const TrafficRecord &r = log.record(number);
-        lines << hex(r.bytes, r.kept) + (r.size > r.kept ? QStringLiteral(" ...") : QString());
+        const QByteArray bytes = log.bytes(number);
+        // Only a run of stray bytes longer than any frame is kept in part.
+        lines << hex(reinterpret_cast<const quint8 *>(bytes.constData()), bytes.size())
+                     + (log.record(number).size > bytes.size() ? QStringLiteral(" ...") : QString());
     }
     return lines.join(QLatin1Char('\n'));
 }

@@ -5,6 +5,7 @@
 #include <QString>
 
 class TrafficLog;
+struct TrafficRecord;
 
 // The traffic log as a table, one record a row, oldest first. Follows the
 // log only when refreshed, so a view is updated a few times a second however
@@ -13,7 +14,9 @@ class TrafficModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     enum Column { Time, Direction, Address, Command, Offset, Length, Checksum, Data, ColumnCount };
+    // The Data column shows this much of a payload; its tooltip all of it.
     static constexpr int kPayloadBytesShown = 8;
+    static constexpr int kTooltipBytesPerLine = 32;
 
     explicit TrafficModel(const TrafficLog &log, QObject *parent = nullptr);
 
@@ -25,12 +28,18 @@ public:
     // Takes in what the log gained and drops what it lost since the last call.
     void refresh();
 
-    // The rows' bytes as on the wire, one row a line, in hexadecimal; a
-    // record longer than what was kept ends in "...".
+    // The rows' bytes as on the wire, whole, one row a line, in hexadecimal
+    // (a run of stray bytes longer than any frame ends in "...").
     QString copyAsHex(const QList<int> &rows) const;
 
+    // What the Data column stands for: a frame's payload, between its length
+    // field and its checksum (as much of it as arrived, for a damaged frame
+    // cut short), or the bytes themselves of a run that started no frame.
+    static QByteArray dataOf(const TrafficRecord &record, const QByteArray &bytes);
+
 private:
-    QVariant display(int row, int column) const;
+    QVariant display(quint64 number, int column) const;
+    QString dataText(quint64 number, bool whole) const;
 
     const TrafficLog &log;
     quint64 shownFirst = 0;

@@ -1,7 +1,9 @@
 #include "app/TrafficMonitor.h"
 
 #include "app/TrafficModel.h"
+#include "app/WindowFit.h"
 #include "link/TrafficLog.h"
+#include "link/TrafficTap.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -24,6 +26,7 @@ TrafficMonitor::TrafficMonitor(QTRNet *net, QWidget *parent)
     : QWidget(parent, Qt::Window)
     , net(net)
     , trafficLog(new TrafficLog(this))
+    , tap(new TrafficTap(trafficLog, this))
     , tableModel(new TrafficModel(*trafficLog, this))
     , table(new QTableView(this))
     , refreshTimer(new QTimer(this))
@@ -31,6 +34,7 @@ TrafficMonitor::TrafficMonitor(QTRNet *net, QWidget *parent)
     setObjectName(QStringLiteral("trafficMonitor"));
     setWindowTitle(tr("原始数据监视器"));
     resize(820, 480);
+    WindowFit::fitWhenShown(this);
 
     auto *pause = new QPushButton(tr("暂停"), this);
     pause->setObjectName(QStringLiteral("pauseButton"));
@@ -91,14 +95,14 @@ QString TrafficMonitor::selectionAsHex() const
 
 void TrafficMonitor::showEvent(QShowEvent *event)
 {
-    trafficLog->attach(net);
+    tap->attach(net);
     refreshTimer->start();
     QWidget::showEvent(event);
 }
 
 void TrafficMonitor::hideEvent(QHideEvent *event)
 {
-    trafficLog->detach();
+    tap->detach();
     refreshTimer->stop();
     QWidget::hideEvent(event);
 }

@@ -7,6 +7,7 @@ class QTimer;
 class QTRNet;
 class TrafficLog;
 class TrafficModel;
+class TrafficTap;
 
 // A window of its own showing the link's recent traffic: frames both ways,
 // damaged frames and stray bytes. Records only while shown, and updates its
@@ -32,6 +33,7 @@ protected:
 private:
     QTRNet *net;
     TrafficLog *trafficLog;
+    TrafficTap *tap;
     TrafficModel *tableModel;
     QTableView *table;
     QTimer *refreshTimer;

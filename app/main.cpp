@@ -2,6 +2,7 @@
 #include "app/LaunchOptions.h"
 #include "app/MainWindow.h"
 #include "settings/SettingsRules.h"
+#include "settings/ToolVersion.h"
 #include "settings/UiLanguage.h"
 
 #include <QApplication>
@@ -22,20 +23,25 @@ QStringList rawArguments(int argc, char **argv)
 
 int main(int argc, char **argv)
 {
-    if (LaunchOptions::asksForHelp(rawArguments(argc, argv))) {
+    QCoreApplication::setApplicationVersion(ToolVersion::text());
+    const QStringList raw = rawArguments(argc, argv);
+    if (LaunchOptions::asksForHelp(raw) || LaunchOptions::asksForVersion(raw)) {
         QCoreApplication core(argc, argv);
         QCommandLineParser parser;
         LaunchOptions::describe(parser);
-        parser.showHelp(0);
+        if (LaunchOptions::asksForHelp(raw))
+            parser.showHelp(0);
+        parser.showVersion();
     }
+    // Qt's own options (-platform, -style...) are taken out of the arguments here.
     QApplication app(argc, argv);
     LaunchOptions::PortChoice choice;
     QString language = UiLanguage::fromFile(SettingsRules::fileName());
     QString error;
     if (!LaunchOptions::parse(QCoreApplication::arguments(), choice, error)
         || !LaunchOptions::parseLanguage(QCoreApplication::arguments(), language, error)) {
-        QTextStream(stderr) << error << "\nTry --help.\n";
-        return 2;
+        QTextStream(stderr) << error << "\n\n" << LaunchOptions::usage();
+        return LaunchOptions::kUsageError;
     }
     // Before the window: widgets take their texts when they are made.
     UiLanguage::install(app, language);

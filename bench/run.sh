@@ -7,7 +7,7 @@ set -u
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build-bench}
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DLIDAR_BENCH=ON >/dev/null || exit 1
-cmake --build "$build" -j "$(nproc)" --target bench_receive bench_plot bench_window bench_testrun lidar-sim >/dev/null || exit 1
+cmake --build "$build" -j "$(nproc)" --target bench_receive bench_plot bench_window bench_testrun bench_results bench_longrun lidar-sim >/dev/null || exit 1
 
 # The CSV files stay in the build tree for a closer look.
 out=$build/bench/results
@@ -19,7 +19,8 @@ families="bench_receive:decodeThroughput bench_receive:hostileThroughput bench_r
           bench_plot:refreshStepAfterPlayback bench_plot:memoryPerPoint bench_window:measurementLogic bench_window:measurementWindow
           bench_window:headerLine bench_window:waitCpu bench_window:idleCpu bench_window:downloadTurnaround bench_window:endToEnd
           bench_window:statisticsSlide bench_window:statisticsPerFrame bench_window:endToEndLog
-          bench_window:endToEndStatistics bench_testrun:collectorPerFrame bench_testrun:reportHtmlAndPdf"
+          bench_window:endToEndStatistics bench_testrun:collectorPerFrame bench_testrun:reportHtmlAndPdf
+          bench_results:storeStep bench_longrun:curveStorage bench_longrun:driftAndAllan"
 for f in $families; do
     b=${f%%:*} family=${f#*:}
     echo "== $b $family" >&2
@@ -83,6 +84,14 @@ function line(what, value, unit, target, ratio) {
         v = col("bytes_per_s"); line(name " taken", v, "B/s", ">= 92160", v / 92160)
         line(name " cpu", col("cpu_share"), "core", "< 0.5", col("cpu_share") / 0.5)
         line(name " frames after", col("frames_after"), "frames", "700", col("frames_after") / 700)
+    } else if (name ~ /^storeStep/) {
+        v = col("real_time"); line(name, v, "ms", "< 50", v / 50)
+    } else if (name ~ /^curveStorage/) {
+        v = col("cpu_time"); line(name " step", v, "ms cpu", "<= 15", v / 15)
+        v = col("rss_peak_MiB"); line(name " peak rss", v, "MiB", "< 256", v / 256)
+        line(name " append", col("append_ns_per_point"), "ns/pt", "", 0)
+    } else if (name ~ /^driftAndAllan/) {
+        v = col("cpu_time"); line(name, v, "ms cpu", "< 50", v / 50)
     } else if (name ~ /^(waitCpu|idleCpu)/) {
         v = col("cpu_share"); line(name, v, "core", "< 0.05", v / 0.05)
     }

@@ -105,6 +105,7 @@ void DownloadDialog::runTransfer(const TransferProfile &profile, const QString &
     if (active)
         return;
     setActive(true);
+    sendingTable = profile.startCode == TransferProfile::table().startCode;
     setTransferControlsEnabled(false);
     ui->statusLabel->clear();
     ui->progressBar->setValue(0);
@@ -137,8 +138,12 @@ void DownloadDialog::showOutcome()
             ui->progressBar->setRange(0, 1);
         ui->progressBar->setValue(ui->progressBar->maximum());
     } else {
+        // The Chinese interface shows the box's texts as they always were;
+        // English says which download failed.
         if (transfer->reason() != DownloadTransfer::Reason::Abandoned)
-            UserPrompts::critical(this, tr("erorr"), tr("download image error"));
+            UserPrompts::critical(this, tr("erorr"),
+                                  sendingTable ? tr("download image error", "calibration table")
+                                               : tr("download image error"));
         ui->progressBar->hide();
     }
     setTransferControlsEnabled(true);

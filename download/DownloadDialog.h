@@ -61,4 +61,5 @@ private:
     QString imagePath;
     QString caliFilePath;
     bool active = false;
+    bool sendingTable = false; // the running or last transfer is a calibration table
 };

@@ -94,4 +94,15 @@ bool parseCurves(const QByteArray &text, Curves *curves)
     return true;
 }
 
+bool streamCurves(const QString &path, CurveTextStream::Sink *sink)
+{
+    const QFileInfo info(path);
+    if (!info.isFile() || info.size() > kMaxStreamedReadSize)
+        return false;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    return CurveTextStream::read(&file, sink) == CurveTextStream::Outcome::Finished;
+}
+
 } // namespace CurveFile

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "files/CurveTextStream.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QVector>
@@ -51,5 +53,15 @@ bool readWhole(const QString &path, QByteArray *bytes);
 // the text holds more than kMaxCurves curves or kMaxPoints values; reading
 // stops as soon as a bound is passed.
 bool parseCurves(const QByteArray &text, Curves *curves);
+
+// The streamed way of playback never holds the file whole; this only keeps
+// a device posing as a file from being read for ever.
+constexpr qint64 kMaxStreamedReadSize = qint64(8) << 30;
+
+// Reads the curves of a regular file of at most kMaxStreamedReadSize bytes
+// into `sink` piece by piece. False when the file cannot be read (missing, a
+// folder, a FIFO, a device, too large, a failed read) or the sink stopped
+// the reading, for instance at its bound of values.
+bool streamCurves(const QString &path, CurveTextStream::Sink *sink);
 
 } // namespace CurveFile

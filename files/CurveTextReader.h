@@ -18,9 +18,12 @@ public:
     // takes in sees the line is too long without having held all of it.
     bool nextCurve(QVector<double> *values, int limit = INT_MAX - 1);
 
+    // One part between commas, without carriage returns: true with its value
+    // when it converts.
+    static bool parsePart(const char *begin, const char *end, double *value);
+
 private:
     static void parseLine(const char *begin, const char *end, QVector<double> *values, int limit);
-    static bool parsePart(const char *begin, const char *end, double *value);
 
     QByteArray text;
     QByteArray lineWithoutCr;

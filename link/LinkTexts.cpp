@@ -1,5 +1,20 @@
 #include "link/LinkTexts.h"
 
+#include "link/PortLoss.h"
+
+namespace {
+// The serial library names a port under /dev by its short name ("pts/0");
+// the user knows it by its device file.
+QString shown(const QString &port)
+{
+#ifdef Q_OS_UNIX
+    return PortLoss::deviceFile(port);
+#else
+    return port;
+#endif
+}
+} // namespace
+
 QString LinkTexts::stateName(LinkState state)
 {
     switch (state) {
@@ -16,7 +31,7 @@ QString LinkTexts::stateLine(const QString &port, qint32 baudRate, LinkState sta
 {
     if (port.isEmpty())
         return stateName(state);
-    return QStringLiteral("%1  %2 bps  %3").arg(port).arg(baudRate).arg(stateName(state));
+    return QStringLiteral("%1  %2 bps  %3").arg(shown(port)).arg(baudRate).arg(stateName(state));
 }
 
 QString LinkTexts::openFailed(const OpenFailure &f)
@@ -26,23 +41,23 @@ QString LinkTexts::openFailed(const OpenFailure &f)
     switch (f.error) {
     case QSerialPort::PermissionError:
         if (f.deniedByPermissions)
-            return tr("无权访问串口 %1：请运行 sudo usermod -aG %2 $USER，然后重新登录").arg(f.port, f.group);
-        return tr("串口 %1 被占用（%2）").arg(f.port, f.reason);
+            return tr("无权访问串口 %1：请运行 sudo usermod -aG %2 $USER，然后重新登录").arg(shown(f.port), f.group);
+        return tr("串口 %1 被占用（%2）").arg(shown(f.port), f.reason);
     case QSerialPort::DeviceNotFoundError:
-        return tr("找不到串口 %1").arg(f.port);
+        return tr("找不到串口 %1").arg(shown(f.port));
     default:
-        return tr("无法打开串口 %1：%2").arg(f.port, f.reason);
+        return tr("无法打开串口 %1：%2").arg(shown(f.port), f.reason);
     }
 }
 
 QString LinkTexts::deviceGone(const QString &port)
 {
-    return tr("串口 %1 已断开：设备被拔出或复位").arg(port);
+    return tr("串口 %1 已断开：设备被拔出或复位").arg(shown(port));
 }
 
 QString LinkTexts::reconnected(const QString &port)
 {
-    return tr("已重新连接串口 %1").arg(port);
+    return tr("已重新连接串口 %1").arg(shown(port));
 }
 
 QString LinkTexts::sendRefused(quint8 cmd, QTRNet::Refusal why)

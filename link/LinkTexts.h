@@ -28,6 +28,7 @@ public:
 
     static QString stateName(LinkState state);
     // "<port>  <baud> bps  <state>", or the state alone while no port was set.
+    // Ports are named by their device file everywhere ("/dev/ttyUSB0").
     static QString stateLine(const QString &port, qint32 baudRate, LinkState state);
 
     static QString openFailed(const OpenFailure &failure);

@@ -6,13 +6,15 @@
 # translations, and the font that draws the window's Chinese texts, which
 # show as empty boxes without one.
 LIDAR_RUN_PACKAGES=(build-essential cmake qtbase5-dev libqt5serialport5-dev libqcustomplot-dev
+                    libqt5sql5-sqlite libqt5sql5-psql
                     qttools5-dev qttools5-dev-tools qttranslations5-l10n fonts-wqy-microhei)
 # What the tests, benchmarks, sanitizer and fuzzing runs add (and the
 # desktop-entry and man-page checks of the install test, Python to read the
-# measurement log back, and poppler-utils to read and render the accuracy
-# report's PDF).
+# measurement log back, poppler-utils to read and render the accuracy
+# report's PDF, and the PostgreSQL server the results store's tests start a
+# throw-away cluster of).
 LIDAR_TEST_PACKAGES=(libbenchmark-dev clang libclang-rt-14-dev xvfb xauth desktop-file-utils groff-base python3
-                     poppler-utils)
+                     poppler-utils postgresql)
 
 # lidar_install_packages PACKAGE...: installs those of them that are missing.
 lidar_install_packages() {

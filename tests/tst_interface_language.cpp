@@ -4,6 +4,7 @@
 #include "settings/UiLanguage.h"
 #include "widgets/UserPrompts.h"
 
+#include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QAction>
 #include <QComboBox>
@@ -31,6 +32,8 @@ private slots:
     void englishLeavesNoChineseInTheWindowMenusAndDialogs();
     void englishBoxesAndQtDialogsCarryNoChinese();
     void englishMenuEntriesOpenNothingChinese();
+    void specifiedBoxesKeepTheirTextsInChineseAndReadAsEnglishInEnglish_data();
+    void specifiedBoxesKeepTheirTextsInChineseAndReadAsEnglishInEnglish();
     void languageMenuStoresTheChoiceForTheNextStart();
     void unknownStoredLanguageFallsBackToChinese();
     void langOptionOverridesForOneRun_data();
@@ -169,6 +172,7 @@ void tst_InterfaceLanguage::cleanup()
 {
     UserPrompts::setSaveFileChooser({});
     UserPrompts::setOpenFileChooser({});
+    UserPrompts::setCriticalBox({});
     QDir::setCurrent(QDir::tempPath());
     dir.reset();
 }
@@ -278,6 +282,58 @@ void tst_InterfaceLanguage::englishMenuEntriesOpenNothingChinese()
     QVERIFY(texts.size() > 50);
     const QStringList left = chineseIn(texts);
     QVERIFY2(left.isEmpty(), qPrintable(left.join(QLatin1Char('\n'))));
+}
+
+void tst_InterfaceLanguage::specifiedBoxesKeepTheirTextsInChineseAndReadAsEnglishInEnglish_data()
+{
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<QStringList>("captions"); // picture, curve file, playback, firmware
+    QTest::addColumn<QStringList>("boxes");    // title and text of the two failed downloads
+    QTest::addColumn<QString>("aboutTitle");
+    QTest::newRow("Chinese, as specified")
+        << UiLanguage::kChinese << QStringList{"save", "save", "open", "open file"}
+        << QStringList{"erorr", "download image error", "erorr", "download image error"} << "about";
+    QTest::newRow("English")
+        << UiLanguage::kEnglish << QStringList{"Save", "Save", "Open", "Open file"}
+        << QStringList{"Error", "The firmware download failed", "Error", "The calibration table download failed"}
+        << "About";
+}
+
+void tst_InterfaceLanguage::specifiedBoxesKeepTheirTextsInChineseAndReadAsEnglishInEnglish()
+{
+    QFETCH(QString, language);
+    useLanguage(language);
+    MainWindow window;
+    QStringList captions;
+    const auto chooser = [&](QWidget *, const QString &caption, const QString &, const QString &) {
+        captions << caption;
+        return QString();
+    };
+    UserPrompts::setSaveFileChooser(chooser);
+    UserPrompts::setOpenFileChooser(chooser);
+    QStringList boxes;
+    UserPrompts::setCriticalBox([&](QWidget *, const QString &title, const QString &text) { boxes << title << text; });
+
+    for (const char *action : {"actionSaveCurveToPic", "actionRecordData", "actionPlaybackData"})
+        window.findChild<QAction *>(QLatin1String(action))->trigger();
+    auto *download = window.findChild<DownloadDialog *>();
+    download->findChild<QAbstractButton *>(QStringLiteral("openFilePath"))->click();
+    QTEST(captions, "captions");
+
+    // Without a port both downloads fail at once.
+    download->findChild<QPushButton *>(QStringLiteral("startDownload"))->click();
+    download->findChild<QPushButton *>(QStringLiteral("startDownloadCaliFile"))->click();
+    QTEST(boxes, "boxes");
+
+    QString aboutTitle;
+    QTimer::singleShot(0, this, [&] {
+        if (auto *box = qobject_cast<QDialog *>(QApplication::activeModalWidget())) {
+            aboutTitle = box->windowTitle();
+            box->reject();
+        }
+    });
+    window.findChild<QAction *>(QStringLiteral("actionAbout"))->trigger();
+    QTEST(aboutTitle, "aboutTitle");
 }
 
 void tst_InterfaceLanguage::languageMenuStoresTheChoiceForTheNextStart()

@@ -21,6 +21,7 @@ class tst_LinkStats : public QObject {
     Q_OBJECT
 private slots:
     void countersAreExactForAStreamWithDamagedFramesAndNoise();
+    void ratesCoverTheLastSecond_data();
     void ratesCoverTheLastSecond();
     void clearResetsWhatIsShownButNotTheSessionTotals();
     void closingSettlesASessionNobodyReadWhileItRan();
@@ -70,18 +71,38 @@ void tst_LinkStats::countersAreExactForAStreamWithDamagedFramesAndNoise()
     QCOMPARE(net.bufferedBytes(), 0);
 }
 
+void tst_LinkStats::ratesCoverTheLastSecond_data()
+{
+    QTest::addColumn<QList<int>>("sampledAtMs");
+    QTest::addColumn<QList<int>>("framesBetween"); // arrived before each sample
+    QTest::addColumn<double>("framesPerSecond");
+    const QList<int> everyQuarter = {0, 250, 500, 750, 1000, 1250, 1500, 1750, 2000};
+    QTest::newRow("400/s, then 1000/s from a sample a second back")
+        << everyQuarter << QList<int>{100, 100, 100, 100, 250, 250, 250, 250, 250} << 1000.0;
+    // A window reaching one sample further back would read 880.
+    QTest::newRow("400/s, then 1000/s over exactly the last second")
+        << everyQuarter << QList<int>{0, 100, 100, 100, 100, 250, 250, 250, 250} << 1000.0;
+    QTest::newRow("less than a second of samples")
+        << QList<int>{0, 250, 500} << QList<int>{0, 100, 100} << 400.0;
+    QTest::newRow("a late sample: back to the latest one a second older")
+        << QList<int>{0, 250, 500, 1600} << QList<int>{0, 100, 100, 1100} << 1000.0;
+}
+
 void tst_LinkStats::ratesCoverTheLastSecond()
 {
+    QFETCH(QList<int>, sampledAtMs);
+    QFETCH(QList<int>, framesBetween);
     LinkCounters source;
     LinkStats stats(source);
     QCOMPARE(stats.framesPerSecond(), 0.0);
-    for (int tick = 0; tick <= 8; ++tick) {
-        source.frames += tick < 4 ? 100 : 250; // 400/s, then 1000/s
-        source.bytes += 3400;
-        stats.sample(tick * 250);
+    for (int i = 0; i < sampledAtMs.size(); ++i) {
+        source.frames += quint64(framesBetween[i]);
+        source.bytes += quint64(framesBetween[i]) * 34;
+        stats.sample(sampledAtMs[i]);
     }
-    QCOMPARE(stats.framesPerSecond(), 1000.0);
-    QCOMPARE(stats.bytesPerSecond(), 13600.0);
+    QFETCH(double, framesPerSecond);
+    QCOMPARE(stats.framesPerSecond(), framesPerSecond);
+    QCOMPARE(stats.bytesPerSecond(), framesPerSecond * 34);
 }
 
 // Clear starts the shown counts again; the totals since the port opened run

@@ -30,16 +30,16 @@ void tst_LinkTexts::openFailureSaysWhatWentWrong_data()
                                     << "串口未设置：请在“设置 → 打开串口”中选择";
     QTest::newRow("not in the dialout group")
         << "ttyUSB0" << int(QSerialPort::PermissionError) << true << "dialout"
-        << "无权访问串口 ttyUSB0：请运行 sudo usermod -aG dialout $USER，然后重新登录";
+        << "无权访问串口 /dev/ttyUSB0：请运行 sudo usermod -aG dialout $USER，然后重新登录";
     QTest::newRow("the device's own group")
         << "ttyACM0" << int(QSerialPort::PermissionError) << true << "uucp"
-        << "无权访问串口 ttyACM0：请运行 sudo usermod -aG uucp $USER，然后重新登录";
+        << "无权访问串口 /dev/ttyACM0：请运行 sudo usermod -aG uucp $USER，然后重新登录";
     QTest::newRow("locked or held by another program")
-        << "ttyUSB0" << int(QSerialPort::PermissionError) << false << "dialout" << "串口 ttyUSB0 被占用（why）";
+        << "ttyUSB0" << int(QSerialPort::PermissionError) << false << "dialout" << "串口 /dev/ttyUSB0 被占用（why）";
     QTest::newRow("missing") << "ttyUSB3" << int(QSerialPort::DeviceNotFoundError) << false << "dialout"
-                             << "找不到串口 ttyUSB3";
+                             << "找不到串口 /dev/ttyUSB3";
     QTest::newRow("anything else") << "ttyS0" << int(QSerialPort::UnknownError) << false << "dialout"
-                                   << "无法打开串口 ttyS0：why";
+                                   << "无法打开串口 /dev/ttyS0：why";
 }
 
 void tst_LinkTexts::openFailureSaysWhatWentWrong()
@@ -63,11 +63,14 @@ void tst_LinkTexts::stateLineNamesPortRateAndState_data()
     QTest::addColumn<LinkState>("state");
     QTest::addColumn<QString>("expected");
     QTest::newRow("nothing chosen yet") << QString() << LinkState::Unconnected << "未连接";
-    QTest::newRow("closed") << "ttyUSB0" << LinkState::Unconnected << "ttyUSB0  230400 bps  未连接";
-    QTest::newRow("open") << "ttyUSB0" << LinkState::Connected << "ttyUSB0  230400 bps  已连接";
-    QTest::newRow("acquiring") << "ttyUSB0" << LinkState::Acquiring << "ttyUSB0  230400 bps  采集中";
-    QTest::newRow("lost") << "ttyUSB0" << LinkState::Disconnected << "ttyUSB0  230400 bps  已断开";
-    QTest::newRow("retrying") << "ttyUSB0" << LinkState::Reconnecting << "ttyUSB0  230400 bps  重新连接中";
+    QTest::newRow("closed") << "ttyUSB0" << LinkState::Unconnected << "/dev/ttyUSB0  230400 bps  未连接";
+    QTest::newRow("open") << "ttyUSB0" << LinkState::Connected << "/dev/ttyUSB0  230400 bps  已连接";
+    QTest::newRow("acquiring") << "ttyUSB0" << LinkState::Acquiring << "/dev/ttyUSB0  230400 bps  采集中";
+    QTest::newRow("lost") << "ttyUSB0" << LinkState::Disconnected << "/dev/ttyUSB0  230400 bps  已断开";
+    QTest::newRow("retrying") << "ttyUSB0" << LinkState::Reconnecting << "/dev/ttyUSB0  230400 bps  重新连接中";
+    // The serial library's short name of a pseudo-terminal.
+    QTest::newRow("named under /dev") << "pts/0" << LinkState::Acquiring << "/dev/pts/0  230400 bps  采集中";
+    QTest::newRow("a path of its own") << "/tmp/ttyLidar" << LinkState::Acquiring << "/tmp/ttyLidar  230400 bps  采集中";
 }
 
 void tst_LinkTexts::stateLineNamesPortRateAndState()

@@ -28,6 +28,8 @@ private slots:
     void endpointDiesWithThePort();
     void missingChineseFontIsReportedWithThePackageTheSetupInstalls();
     void toolStartingWithoutAChineseFontSaysSoOnce();
+    void commandLineIsAnsweredBeforeAnyWindow_data();
+    void commandLineIsAnsweredBeforeAnyWindow();
 
 private:
     QTemporaryDir workDir;
@@ -120,6 +122,53 @@ void tst_MainWindowStartup::toolStartingWithoutAChineseFontSaysSoOnce()
     QVERIFY(tool.waitForFinished(10000));
     errors += tool.readAllStandardError();
     QCOMPARE(errors.count(package), 1);
+}
+
+void tst_MainWindowStartup::commandLineIsAnsweredBeforeAnyWindow_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("out");
+    QTest::addColumn<QStringList>("errors"); // parts of the error output, the usage among them
+    const QString version = QStringLiteral("lidar-waveform " LIDAR_PROJECT_VERSION "\n");
+    const QString usage = QStringLiteral("Usage: ");
+    QTest::newRow("version") << QStringList{"--version"} << 0 << version << QStringList();
+    QTest::newRow("version, short") << QStringList{"-v"} << 0 << version << QStringList();
+    QTest::newRow("version beside other options") << QStringList{"--lang", "en", "--version"} << 0 << version
+                                                  << QStringList();
+    QTest::newRow("unknown option") << QStringList{"--bogus"} << 2 << QString()
+                                    << QStringList{"Unknown option 'bogus'.", usage, "--port <NAME>"};
+    QTest::newRow("port without its name") << QStringList{"--port"} << 2 << QString()
+                                           << QStringList{"Missing value after '--port'.", usage};
+    QTest::newRow("language without its code") << QStringList{"--lang"} << 2 << QString()
+                                               << QStringList{"Missing value after '--lang'.", usage};
+    QTest::newRow("rate not offered") << QStringList{"--port", "p", "--baud", "9600"} << 2 << QString()
+                                      << QStringList{"Unsupported baud rate: 9600.", usage};
+    QTest::newRow("an argument that is no option") << QStringList{"ttyUSB0"} << 2 << QString()
+                                                   << QStringList{"Unexpected argument 'ttyUSB0'.", usage};
+}
+
+// The tool itself: it answers and ends, with no window and no settings file.
+void tst_MainWindowStartup::commandLineIsAnsweredBeforeAnyWindow()
+{
+    QFETCH(QStringList, args);
+    QTemporaryDir dir;
+    QProcess tool;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    tool.setProcessEnvironment(env);
+    tool.setWorkingDirectory(dir.path());
+    tool.start(QStringLiteral(LIDAR_TOOL_PATH), args);
+    QVERIFY(tool.waitForFinished(60000));
+    QCOMPARE(tool.exitStatus(), QProcess::NormalExit);
+    QTEST(tool.exitCode(), "exitCode");
+    const QString out = QString::fromLocal8Bit(tool.readAllStandardOutput());
+    const QString printed = QString::fromLocal8Bit(tool.readAllStandardError());
+    QTEST(out, "out");
+    QFETCH(QStringList, errors);
+    for (const QString &part : errors)
+        QVERIFY2(printed.contains(part), qPrintable(printed));
+    QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("Trivane_QZ90.ini"))));
 }
 
 QTEST_MAIN(tst_MainWindowStartup)

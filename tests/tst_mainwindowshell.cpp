@@ -194,9 +194,10 @@ void tst_MainWindowShell::controlFrameHoldsButtonsAndAReadOnlyView()
     }
     QVERIFY(child<QPlainTextEdit>(frame, "msg")->isReadOnly());
 
-    window->resize(1600, 900);
+    // Made larger than the screen by hand once shown (it opens within it).
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.data()));
+    window->resize(1600, 900);
     QTRY_VERIFY(child<QFrame>(window.data(), "frame_plot")->width() > 541);
     QCOMPARE(frame->width(), 400);
 }
@@ -294,6 +295,7 @@ void tst_MainWindowShell::aboutBoxListsSevenItems()
     QVERIFY(text.contains(QStringLiteral("\">") + gap + QStringLiteral("http")));
     QVERIFY(text.contains(QStringLiteral("<ul>Github <a href=")));
     QVERIFY(text.contains(QStringLiteral("<ul>Gitee <a href=")));
+    QVERIFY(text.contains(QStringLiteral("lidar-waveform " LIDAR_PROJECT_VERSION)));
 }
 
 QTEST_MAIN(tst_MainWindowShell)

@@ -21,6 +21,7 @@ const QString kCommittedTs = QStringLiteral(LIDAR_SOURCE_DIR "/resources/transla
 struct Message {
     QString context;
     QString source;
+    QString disambiguation; // the source's <comment>: one source, two meanings
     QString translation;
     bool finished = false;
 };
@@ -57,9 +58,11 @@ QVector<Message> readTs(const QString &path)
         if (xml.name() == QLatin1String("name")) {
             context = xml.readElementText();
         } else if (xml.name() == QLatin1String("message")) {
-            messages.append({context, {}, {}, false});
+            messages.append({context, {}, {}, {}, false});
         } else if (xml.name() == QLatin1String("source") && !messages.isEmpty()) {
             messages.last().source = readText(xml);
+        } else if (xml.name() == QLatin1String("comment") && !messages.isEmpty()) {
+            messages.last().disambiguation = readText(xml);
         } else if (xml.name() == QLatin1String("translation") && !messages.isEmpty()) {
             const bool marked = !xml.attributes().value(QLatin1String("type")).isEmpty();
             messages.last().translation = readText(xml);
@@ -125,7 +128,9 @@ void tst_TranslationCatalogue::compiledCatalogueMatchesTheCommittedOne()
     QVERIFY(UiLanguage::install(*QCoreApplication::instance(), UiLanguage::kEnglish));
     const QVector<Message> messages = readTs(kCommittedTs);
     for (const Message &m : messages)
-        QCOMPARE(QCoreApplication::translate(m.context.toUtf8().constData(), m.source.toUtf8().constData()),
+        QCOMPARE(QCoreApplication::translate(m.context.toUtf8().constData(), m.source.toUtf8().constData(),
+                                             m.disambiguation.isEmpty() ? nullptr
+                                                                        : m.disambiguation.toUtf8().constData()),
                  m.translation);
     QCOMPARE(QCoreApplication::translate("MainWindow", "开始"), QStringLiteral("Start"));
 }

@@ -2,6 +2,17 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="zh_CN">
 <context>
+    <name>AllanDeviation</name>
+    <message>
+        <source>τ (秒)</source>
+        <translation>τ (s)</translation>
+    </message>
+    <message>
+        <source>阿伦偏差</source>
+        <translation>Allan deviation</translation>
+    </message>
+</context>
+<context>
     <name>ChineseFontCheck</name>
     <message>
         <source>没有安装含简体中文字形的字体，界面中的中文将显示为方框。请安装软件包 %1。</source>
@@ -51,7 +62,7 @@
     </message>
     <message>
         <source>open file</source>
-        <translation>open file</translation>
+        <translation>Open file</translation>
     </message>
     <message>
         <source>bin file(*.bin *.ifw)</source>
@@ -67,18 +78,31 @@
     </message>
     <message>
         <source>download image error</source>
-        <translation>download image error</translation>
+        <translation>The firmware download failed</translation>
     </message>
     <message>
         <source>取消</source>
         <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>固件</source>
+        <translation>Firmware</translation>
+    </message>
+    <message>
+        <source>校准表</source>
+        <translation>Calibration table</translation>
+    </message>
+    <message>
+        <source>download image error</source>
+        <comment>calibration table</comment>
+        <translation>The calibration table download failed</translation>
     </message>
 </context>
 <context>
     <name>LinkStatsLabel</name>
     <message>
         <source>帧 %1  %2 帧/秒  %3 字节/秒  校验错误 %4  丢弃 %5 字节  过短 %6</source>
-        <translation>Frames %1  %2 frames/s  %3 bytes/s  checksum errors %4  skipped %5 bytes  too short %6</translation>
+        <translation>Frames %1  %2/s  %3 B/s  bad checksums %4  skipped %5 B  too short %6</translation>
     </message>
     <message>
         <source>自清除以来</source>
@@ -481,6 +505,18 @@ No permission</translation>
         <source>已停止采集以回放文件</source>
         <translation>Acquisition stopped to play back the file</translation>
     </message>
+    <message>
+        <source>save</source>
+        <translation>Save</translation>
+    </message>
+    <message>
+        <source>open</source>
+        <translation>Open</translation>
+    </message>
+    <message>
+        <source>about</source>
+        <translation>About</translation>
+    </message>
 </context>
 <context>
     <name>MeasurementLog</name>
@@ -526,6 +562,275 @@ No permission</translation>
     <message>
         <source>无法从 %1 判断报告格式：文件名请以 .html 或 .pdf 结尾</source>
         <translation>Cannot tell the report format from %1: end the name in .html or .pdf</translation>
+    </message>
+</context>
+<context>
+    <name>ResultsDatabase</name>
+    <message>
+        <source>Qt 的 SQLite 驱动未安装（软件包 libqt5sql5-sqlite）</source>
+        <translation>Qt's SQLite driver is not installed (package libqt5sql5-sqlite)</translation>
+    </message>
+    <message>
+        <source>Qt 的 PostgreSQL 驱动未安装（软件包 libqt5sql5-psql）</source>
+        <translation>Qt's PostgreSQL driver is not installed (package libqt5sql5-psql)</translation>
+    </message>
+    <message>
+        <source>文件不存在</source>
+        <translation>the file does not exist</translation>
+    </message>
+    <message>
+        <source>不是普通文件</source>
+        <translation>not a regular file</translation>
+    </message>
+    <message>
+        <source>无法打开</source>
+        <translation>cannot open</translation>
+    </message>
+    <message>
+        <source>%1：%2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>结果数据库 %1：%2</source>
+        <translation>Results database %1: %2</translation>
+    </message>
+    <message>
+        <source>无法开始写入</source>
+        <translation>cannot begin writing</translation>
+    </message>
+    <message>
+        <source>无法完成写入</source>
+        <translation>cannot complete writing</translation>
+    </message>
+</context>
+<context>
+    <name>ResultsLocation</name>
+    <message>
+        <source>结果数据库地址 %1 缺少文件路径</source>
+        <translation>Results database address %1 has no file path</translation>
+    </message>
+    <message>
+        <source>结果数据库地址的类型 %1 不受支持：请使用 postgresql:// 或文件路径</source>
+        <translation>Results database address type %1 is not supported: use postgresql:// or a file path</translation>
+    </message>
+    <message>
+        <source>结果数据库地址不能含有 #</source>
+        <translation>A results database address cannot contain #</translation>
+    </message>
+    <message>
+        <source>结果数据库地址中的数据库名 %1 无效</source>
+        <translation>Invalid database name %1 in the results database address</translation>
+    </message>
+    <message>
+        <source>结果数据库地址缺少数据库名：postgresql://用户@主机:端口/数据库名</source>
+        <translation>The results database address has no database name: postgresql://user@host:port/dbname</translation>
+    </message>
+    <message>
+        <source>结果数据库地址中的用户名或密码无效</source>
+        <translation>Invalid user name or password in the results database address</translation>
+    </message>
+    <message>
+        <source>结果数据库地址中的主机 %1 无效</source>
+        <translation>Invalid host %1 in the results database address</translation>
+    </message>
+    <message>
+        <source>结果数据库地址中的端口 %1 无效（1-65535）</source>
+        <translation>Invalid port %1 in the results database address (1-65535)</translation>
+    </message>
+    <message>
+        <source>结果数据库地址中的参数 %1 缺少值</source>
+        <translation>Parameter %1 in the results database address has no value</translation>
+    </message>
+    <message>
+        <source>结果数据库地址中的参数 %1 出现了两次</source>
+        <translation>Parameter %1 appears twice in the results database address</translation>
+    </message>
+    <message>
+        <source>结果数据库地址中的主机给了两次</source>
+        <translation>The results database address gives the host twice</translation>
+    </message>
+    <message>
+        <source>结果数据库地址中的端口给了两次</source>
+        <translation>The results database address gives the port twice</translation>
+    </message>
+    <message>
+        <source>结果数据库地址中的 sslmode=%1 无效：应为 %2</source>
+        <translation>Invalid sslmode=%1 in the results database address: expected %2</translation>
+    </message>
+    <message>
+        <source>结果数据库地址中的 connect_timeout=%1 无效：应为不小于 2 的秒数</source>
+        <translation>Invalid connect_timeout=%1 in the results database address: expected seconds, 2 or more</translation>
+    </message>
+    <message>
+        <source>结果数据库地址中的参数 %1 未知：可用 host、port、sslmode、connect_timeout</source>
+        <translation>Unknown parameter %1 in the results database address: use host, port, sslmode, connect_timeout</translation>
+    </message>
+</context>
+<context>
+    <name>ResultsReader</name>
+    <message>
+        <source>单元编号 %1 应为 24 位十六进制数字（三个 8 位的字，保留前导零）</source>
+        <translation>Unit id %1 must be 24 hexadecimal digits (three words of 8 digits, leading zeros kept)</translation>
+    </message>
+    <message>
+        <source>显示的测试数 %1 不能为负</source>
+        <translation>The number of runs to show, %1, cannot be negative</translation>
+    </message>
+    <message>
+        <source>无法读取测试</source>
+        <translation>cannot read the runs</translation>
+    </message>
+    <message>
+        <source>结果数据库 %1：%2</source>
+        <translation>Results database %1: %2</translation>
+    </message>
+    <message>
+        <source>结果数据库 %1 中没有第 %2 次测试</source>
+        <translation>Results database %1 has no run %2</translation>
+    </message>
+    <message>
+        <source>无法读取步骤</source>
+        <translation>cannot read the steps</translation>
+    </message>
+</context>
+<context>
+    <name>ResultsSchema</name>
+    <message>
+        <source>有 runs 或 steps 表，却没有 schema_version 表：不是本程序的结果数据库</source>
+        <translation>it has a runs or steps table but no schema_version table: not a results database of this program</translation>
+    </message>
+    <message>
+        <source>缺少表 %1：数据库已损坏</source>
+        <translation>table %1 is missing: the database is damaged</translation>
+    </message>
+    <message>
+        <source>无法读取</source>
+        <translation>cannot read</translation>
+    </message>
+    <message>
+        <source>无法读取结构版本</source>
+        <translation>cannot read the schema version</translation>
+    </message>
+    <message>
+        <source>schema_version 表应恰有一行，却有 %1 行：数据库已损坏</source>
+        <translation>the schema_version table should hold exactly one row but holds %1: the database is damaged</translation>
+    </message>
+    <message>
+        <source>schema_version 表中的版本 %1 无效：数据库已损坏</source>
+        <translation>invalid version %1 in the schema_version table: the database is damaged</translation>
+    </message>
+    <message>
+        <source>结构版本为 %1，而本程序只认识到第 %2 版：请使用更新的程序；本程序不会写入它</source>
+        <translation>its schema version is %1, but this program knows versions up to %2 only: use a newer program; this one will not write into it</translation>
+    </message>
+</context>
+<context>
+    <name>ResultsWriter</name>
+    <message>
+        <source>第 %1 次测试没有结束时间</source>
+        <translation>run %1 has no end time</translation>
+    </message>
+    <message>
+        <source>无法记录第 %1 次测试的结束</source>
+        <translation>cannot record the end of run %1</translation>
+    </message>
+    <message>
+        <source>第 %1 次测试不在数据库中</source>
+        <translation>run %1 is not in the database</translation>
+    </message>
+    <message>
+        <source>无法记录测试</source>
+        <translation>cannot record the run</translation>
+    </message>
+    <message>
+        <source>数据库没有给出测试的编号</source>
+        <translation>the database gave no id for the run</translation>
+    </message>
+    <message>
+        <source>无法记录第 %1 步</source>
+        <translation>cannot record step %1</translation>
+    </message>
+</context>
+<context>
+    <name>RowReader</name>
+    <message>
+        <source>为空</source>
+        <translation>empty</translation>
+    </message>
+    <message>
+        <source>%1 不是整数</source>
+        <translation>%1 is not an integer</translation>
+    </message>
+    <message>
+        <source>%1 超出范围 %2 至 %3</source>
+        <translation>%1 is outside %2 to %3</translation>
+    </message>
+    <message>
+        <source>%1 不是 UTC 时间</source>
+        <translation>%1 is not a UTC time</translation>
+    </message>
+    <message>
+        <source>%1 不是已知的判定</source>
+        <translation>%1 is not a known verdict</translation>
+    </message>
+    <message>
+        <source>%1 不是已知的结果</source>
+        <translation>%1 is not a known outcome</translation>
+    </message>
+    <message>
+        <source>%1，%2 列：%3</source>
+        <translation>%1, column %2: %3</translation>
+    </message>
+    <message>
+        <source>%1 不是数</source>
+        <translation>%1 is not a number</translation>
+    </message>
+    <message>
+        <source>第 %1 次测试</source>
+        <translation>run %1</translation>
+    </message>
+    <message>
+        <source>%1 不是 24 位小写十六进制数字</source>
+        <translation>%1 is not 24 lower-case hexadecimal digits</translation>
+    </message>
+    <message>
+        <source>第 %1 次测试的第 %2 步</source>
+        <translation>run %1, step %2</translation>
+    </message>
+    <message>
+        <source>单元编号 %1 不是 24 位小写十六进制数字</source>
+        <translation>unit id %1 is not 24 lower-case hexadecimal digits</translation>
+    </message>
+    <message>
+        <source>测试没有开始时间</source>
+        <translation>the run has no start time</translation>
+    </message>
+    <message>
+        <source>步骤序号 %1 为负</source>
+        <translation>step index %1 is negative</translation>
+    </message>
+    <message>
+        <source>第 %1 步的帧数为负</source>
+        <translation>step %1 has a negative frame count</translation>
+    </message>
+</context>
+<context>
+    <name>RunRecorder</name>
+    <message>
+        <source>测试尚未结束：没有结束时间</source>
+        <translation>The run has not ended: it has no end time</translation>
+    </message>
+    <message>
+        <source>%1；本地文件也无法写入：%2</source>
+        <translation>%1; the local file cannot be written either: %2</translation>
+    </message>
+    <message>
+        <source>%1；本次测试（连同已完成的步骤）已全部改存本地文件 %2</source>
+        <translation>%1; the whole run, steps done so far included, is now stored in the local file %2</translation>
+    </message>
+    <message>
+        <source>%1；本次测试保存在本地文件 %2</source>
+        <translation>%1; this run is stored in the local file %2</translation>
     </message>
 </context>
 <context>
