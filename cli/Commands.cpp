@@ -2,9 +2,15 @@
 
 #include "cli/CommandOptions.h"
 #include "cli/DownloadCommand.h"
+#include "cli/ExitCode.h"
 #include "cli/PortsCommand.h"
+#include "cli/ResultsChoice.h"
+#include "cli/ResultsCommand.h"
 #include "cli/StatsCommand.h"
 #include "cli/StreamCommand.h"
+#include "results/ResultsCodes.h"
+
+#include <climits>
 
 namespace Commands {
 
@@ -53,10 +59,37 @@ std::unique_ptr<CliCommand> stats(const Invocation &in, QString &error)
                                           in.has(QStringLiteral("json")));
 }
 
+// A settings file that names no usable store is reported like an
+// unreadable file; `exitCode` carries which.
+std::unique_ptr<CliCommand> results(const Invocation &in, QString &error, int &exitCode)
+{
+    qint64 last = 0;
+    if (!CommandOptions::readPositive(in, QStringLiteral("last"), last, error))
+        return nullptr;
+    QString unit;
+    if (in.has(QStringLiteral("unit"))) {
+        unit = ResultsCodes::normalizedUnitId(in.value(QStringLiteral("unit")));
+        if (unit.isEmpty()) {
+            error = QStringLiteral("--unit needs the unit id as 24 hexadecimal digits, not '%1'")
+                        .arg(in.value(QStringLiteral("unit")));
+            return nullptr;
+        }
+    }
+    const ResultsChoice::Choice where = ResultsChoice::read(in);
+    if (!where.location) {
+        error = where.error;
+        exitCode = where.exitCode;
+        return nullptr;
+    }
+    return std::make_unique<ResultsCommand>(*where.location, unit, int(qMin<qint64>(last, INT_MAX)),
+                                            in.has(QStringLiteral("json")));
+}
+
 } // namespace
 
-std::unique_ptr<CliCommand> create(const Invocation &in, QString &error)
+std::unique_ptr<CliCommand> create(const Invocation &in, QString &error, int &exitCode)
 {
+    exitCode = ExitCode::kUsage;
     const QString &name = in.command;
     if (name == QLatin1String("ports"))
         return std::make_unique<PortsCommand>(in.has(QStringLiteral("json")));
@@ -66,6 +99,8 @@ std::unique_ptr<CliCommand> create(const Invocation &in, QString &error)
         return stats(in, error);
     if (name == QLatin1String("download"))
         return download(in, error);
+    if (name == QLatin1String("results"))
+        return results(in, error, exitCode);
     error = QStringLiteral("%1 is not available in this build").arg(name);
     return nullptr;
 }

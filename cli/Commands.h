@@ -12,7 +12,8 @@ class CliCommand;
 namespace Commands {
 
 // The command an invocation names, its options read and checked; null with
-// the reason in `error` when they do not make sense (a usage error).
-std::unique_ptr<CliCommand> create(const Invocation &invocation, QString &error);
+// the reason in `error` and the exit status in `exitCode` when they do not
+// make sense (a usage error, or a settings file naming no usable store).
+std::unique_ptr<CliCommand> create(const Invocation &invocation, QString &error, int &exitCode);
 
 } // namespace Commands

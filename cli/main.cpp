@@ -61,9 +61,14 @@ int main(int argc, char **argv)
     UiLanguage::install(app, UiLanguage::kEnglish);
 
     QString error;
-    std::unique_ptr<CliCommand> command = Commands::create(invocation, error);
-    if (!command)
-        return usageError(invocation, error);
+    int refusal = ExitCode::kUsage;
+    std::unique_ptr<CliCommand> command = Commands::create(invocation, error, refusal);
+    if (!command) {
+        if (refusal == ExitCode::kUsage)
+            return usageError(invocation, error);
+        Console::message(QStringLiteral("lidar-cli: ") + error);
+        return refusal;
+    }
     SignalWatch signalWatch;
     QObject::connect(&signalWatch, &SignalWatch::caught, command.get(), &CliCommand::interrupt);
     command->start();

@@ -78,7 +78,9 @@ void answerStartWith(DevicePeer &peer, const QByteArray &frames)
 
 QByteArray ack(quint8 code, quint8 result)
 {
-    return DevicePeer::frame(0, kAck, QByteArray{char(code), char(result)});
+    QByteArray payload;
+    payload.append(char(code)).append(char(result));
+    return DevicePeer::frame(0, kAck, payload);
 }
 
 bool writeFile(const QString &path, const QByteArray &bytes)
@@ -311,7 +313,7 @@ void tst_CliDevice::downloadSendsTheDialogsFramesAndEndsWithTheOutcomeLine()
     peer.onFrame([&peer](const TRData &f) { peer.pair().write(ack(f.cmd, 1)); });
     CliProcess cli;
     QVERIFY(cli.run({"download", "--port", peer.port(), "--firmware", path}));
-    QCOMPARE(cli.exitCode(), 0);
+    QVERIFY2(cli.exitCode() == 0, qPrintable(cli.errorText()));
     QVERIFY(cli.standardOutput().isEmpty());
     QCOMPARE(peer.commands(), (QVector<quint8>{0x0A, 0x0B, 0x0B, 0x0B, 0x0C}));
     const QVector<TRData> &frames = peer.received();
@@ -340,7 +342,7 @@ void tst_CliDevice::refusedBlockGivesFourAndNoEndCommand()
     });
     CliProcess cli;
     QVERIFY(cli.run({"download", "--port", peer.port(), "--table", path}));
-    QCOMPARE(cli.exitCode(), 4);
+    QVERIFY2(cli.exitCode() == 4, qPrintable(cli.errorText()));
     QCOMPARE(peer.commands(), (QVector<quint8>{0x07, 0x08, 0x08}));
     QVERIFY2(cli.errorText().contains("refused block 2 of 5"), qPrintable(cli.errorText()));
     QVERIFY(cli.standardOutput().isEmpty());

@@ -109,13 +109,14 @@ void tst_CliEndToEnd::streamGivesEveryFrameOfTheSimulator()
 void tst_CliEndToEnd::statsFiguresMatchTheSimulatedTarget()
 {
     SimProcess sim;
-    QVERIFY(sim.start({"--rate", "100", "--points", "1", "--distance", "2500", "--jitter", "4", "--bias", "10"}));
+    // The simulated target wanders by 1 % of its distance: 5 mm at 500 mm.
+    QVERIFY(sim.start({"--rate", "100", "--points", "1", "--distance", "500", "--jitter", "2", "--bias", "10"}));
     CliProcess cli;
     QVERIFY(cli.run({"stats", "--port", sim.port(), "--seconds", "1.5", "--json"}));
     QCOMPARE(cli.exitCode(), 0);
     const QJsonObject stats = PythonParse::json(cli.standardOutput()).toObject();
     QVERIFY2(stats.value("count").toInt() >= 100, qPrintable(cli.standardOutput()));
-    QVERIFY(qAbs(stats.value("mean_mm").toDouble() - 2510) < 3);
+    QVERIFY2(qAbs(stats.value("mean_mm").toDouble() - 510) < 7, qPrintable(cli.standardOutput()));
     QVERIFY(stats.value("std_mm").toDouble() > 1 && stats.value("std_mm").toDouble() < 10);
     QVERIFY(stats.value("min_mm").toDouble() <= stats.value("median_mm").toDouble());
     QVERIFY(stats.value("median_mm").toDouble() <= stats.value("max_mm").toDouble());
@@ -215,7 +216,8 @@ void tst_CliEndToEnd::readmePythonExampleJudgesTheSpread()
     const QString script = dir.filePath("check_noise.py");
     QVERIFY(writeFile(script, example.toUtf8()));
     SimProcess sim;
-    QVERIFY(sim.start({"--rate", "1000", "--points", "1", "--jitter", jitter}));
+    // Near, so that the target's wander (1 % of the distance) stays small.
+    QVERIFY(sim.start({"--rate", "1000", "--points", "1", "--distance", "100", "--jitter", jitter}));
     QProcess python;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("PATH", QFileInfo(CliProcess::program()).absolutePath() + ":" + env.value("PATH"));
