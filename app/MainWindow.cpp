@@ -3,13 +3,13 @@
 
 #include "app/ConfigDialog.h"
 #include "app/PlotTicks.h"
-#include "app/SettingsRules.h"
 #include "app/WindowFit.h"
 #include "download/DownloadDialog.h"
 #include "files/MeasurementLog.h"
 #include "link/LinkSupervisor.h"
 #include "link/QTRNet.h"
 #include "link/comSettings.h"
+#include "settings/SettingsRules.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>

@@ -2,9 +2,9 @@
 #include "ui_MainWindow.h"
 
 #include "app/ConfigDialog.h"
-#include "app/SettingsRules.h"
 #include "app/StoredShortcut.h"
-#include "app/UiLanguage.h"
+#include "settings/SettingsRules.h"
+#include "settings/UiLanguage.h"
 
 #include <QGuiApplication>
 #include <QKeySequence>

@@ -7,7 +7,7 @@ set -u
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build-bench}
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DLIDAR_BENCH=ON >/dev/null || exit 1
-cmake --build "$build" -j "$(nproc)" --target bench_receive bench_plot bench_window bench_testrun bench_results bench_longrun lidar-sim >/dev/null || exit 1
+cmake --build "$build" -j "$(nproc)" --target bench_receive bench_plot bench_window bench_testrun bench_results bench_longrun bench_cli lidar-sim >/dev/null || exit 1
 
 # The CSV files stay in the build tree for a closer look.
 out=$build/bench/results
@@ -20,7 +20,7 @@ families="bench_receive:decodeThroughput bench_receive:hostileThroughput bench_r
           bench_window:headerLine bench_window:waitCpu bench_window:idleCpu bench_window:downloadTurnaround bench_window:endToEnd
           bench_window:statisticsSlide bench_window:statisticsPerFrame bench_window:endToEndLog
           bench_window:endToEndStatistics bench_window:statisticsWindowRefresh bench_testrun:collectorPerFrame bench_testrun:framePerFrame bench_testrun:reportHtmlAndPdf
-          bench_results:storeStep bench_longrun:curveStorage bench_longrun:driftAndAllan"
+          bench_results:storeStep bench_longrun:curveStorage bench_longrun:driftAndAllan bench_cli:streamAtLinkLimit"
 for f in $families; do
     b=${f%%:*} family=${f#*:}
     echo "== $b $family" >&2
@@ -100,6 +100,10 @@ function line(what, value, unit, target, ratio) {
         line(name " append", col("append_ns_per_point"), "ns/pt", "", 0)
     } else if (name ~ /^driftAndAllan/) {
         v = col("cpu_time"); line(name, v, "ms cpu", "< 50", v / 50)
+    } else if (name ~ /^streamAtLinkLimit/) {
+        line(name " lost", col("lost") + col("gaps"), "frames", "0", col("lost") + col("gaps"))
+        v = col("cpu_share"); line(name " cpu", v, "core", "< 0.1", v / 0.1)
+        v = col("first_line_ms"); line(name " first line", v, "ms", "< 100", v / 100)
     } else if (name ~ /^(waitCpu|idleCpu)/) {
         v = col("cpu_share"); line(name, v, "core", "< 0.05", v / 0.05)
     }

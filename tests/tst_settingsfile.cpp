@@ -1,7 +1,7 @@
 #include "app/ConfigDialog.h"
 #include "app/MainWindow.h"
-#include "app/SettingsRules.h"
 #include "app/StoredShortcut.h"
+#include "settings/SettingsRules.h"
 
 #include <QDir>
 #include <QGuiApplication>

@@ -1,6 +1,6 @@
 #include "app/MainWindow.h"
 #include "app/PlotTicks.h"
-#include "app/UiLanguage.h"
+#include "settings/UiLanguage.h"
 #include "app/WindowFit.h"
 #include "files/MeasurementLog.h"
 #include "link/LinkTexts.h"
