@@ -1,7 +1,7 @@
 #include "app/LaunchOptions.h"
 
-#include "app/UiLanguage.h"
 #include "link/PortList.h"
+#include "settings/UiLanguage.h"
 
 #include <QCommandLineParser>
 
@@ -34,11 +34,6 @@ bool containsAny(const QStringList &arguments, const QStringList &wanted)
     return false;
 }
 } // namespace
-
-QString version()
-{
-    return QStringLiteral(LIDAR_VERSION);
-}
 
 void describe(QCommandLineParser &parser)
 {

@@ -14,9 +14,6 @@ namespace LaunchOptions {
 
 constexpr int kUsageError = 2;
 
-// The program's version, as its package and the About box give it.
-QString version();
-
 struct PortChoice {
     QString name; // empty when no port was given
     qint32 baudRate = 0;

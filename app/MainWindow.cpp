@@ -3,7 +3,6 @@
 
 #include "app/ConfigDialog.h"
 #include "app/PlotTicks.h"
-#include "app/SettingsRules.h"
 #include "app/TestWindows.h"
 #include "app/WindowFit.h"
 #include "download/DownloadDialog.h"
@@ -11,6 +10,7 @@
 #include "link/LinkSupervisor.h"
 #include "link/QTRNet.h"
 #include "link/comSettings.h"
+#include "settings/SettingsRules.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>

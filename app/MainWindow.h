@@ -2,8 +2,7 @@
 
 #include "app/TestRunSettings.h"
 #include "workflow/LidarDisplayInfo.h"
-#include "workflow/MeasurementProcessor.h"
-#include "workflow/TextThrottle.h"
+#include "workflow/MeasurementTextPacer.h"
 
 #include <QMainWindow>
 #include <QSerialPort>
@@ -20,6 +19,7 @@ class comSettings;
 class ConfigDialog;
 class DownloadDialog;
 class MeasurementFeed;
+class MeasurementPipeline;
 class MeasurementLog;
 class StatisticsWindow;
 class LinkStats;
@@ -108,6 +108,7 @@ private:
     comSettings *comSettingsDialog = nullptr;
     QString iniFileName;
     QSerialPort *serialPort = nullptr;
+    QByteArray readBuffer; // reused by readLidarData
     ConfigDialog *configDialog = nullptr;
     QTRNet *net = nullptr;
     DownloadDialog *downloadDialog = nullptr;
@@ -119,14 +120,16 @@ private:
     QShortcut *startShortcut = nullptr;
     QShortcut *clearShortcut = nullptr;
     qint32 curveIndex = 0;
-    // Frame statistics: windowSamples, windowSum, windowCount, varianceSum,
-    // lastStdDev, noiseHits, peakHits, framePoints, frameRate.
-    MeasurementProcessor measurement;
+    // Frame statistics (windowSamples, windowSum, windowCount, varianceSum,
+    // lastStdDev, noiseHits, peakHits, framePoints, frameRate) and their
+    // publication: the same road a program without a window takes.
+    MeasurementPipeline *measurementPipeline = nullptr;
     qint32 plotKey = 0;
     QTimer *refreshTimer = nullptr;
-    TextThrottle measurementText {30}; // one view rewrite per refresh tick at most
+    MeasurementTextPacer measurementText {30}; // one view rewrite per refresh tick at most
     QString languageChoice; // stored for the next start; this run may differ (--lang)
-    // Every processed frame, for the measurement log and the statistics window.
+    // Every processed frame, for the measurement log, the statistics window
+    // and a test run; the pipeline's.
     MeasurementFeed *measurementFeed = nullptr;
     MeasurementLog *measurementLog = nullptr;
     QLabel *logStatusLabel = nullptr;

@@ -1,7 +1,7 @@
 #include "app/MainWindow.h"
 #include "ui_MainWindow.h"
 
-#include "app/UiLanguage.h"
+#include "settings/UiLanguage.h"
 
 #include <QActionGroup>
 #include <QMenu>

@@ -7,6 +7,7 @@
 #include "files/MeasurementLog.h"
 #include "link/QTRNet.h"
 #include "workflow/MeasurementFeed.h"
+#include "workflow/MeasurementPipeline.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -14,8 +15,8 @@
 
 void MainWindow::setupMeasurementLog()
 {
-    measurementFeed = new MeasurementFeed(this);
-    measurementFeed->setLinkCounters(&net->counters());
+    measurementPipeline = new MeasurementPipeline(net, this);
+    measurementFeed = measurementPipeline->feed();
     measurementLog = new MeasurementLog(measurementFeed, this);
     // Elided to its room, whole in its tooltip; hidden while there is no log.
     // The link's wiring places it in the status bar.

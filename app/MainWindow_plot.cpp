@@ -1,4 +1,5 @@
 #include "app/MainWindow.h"
+#include "app/LivePlot.h"
 #include "app/LodGraph.h"
 #include "ui_MainWindow.h"
 
@@ -35,7 +36,7 @@ void rescaleValueAxisTo(QCustomPlot *plot, int index)
 
 void MainWindow::setupPlot()
 {
-    plot = new QCustomPlot(ui->frame_plot);
+    plot = new LivePlot(ui->frame_plot);
     addLiveGraph(plot, Qt::blue);
     addLiveGraph(plot, Qt::red);
     plot->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
@@ -63,7 +64,10 @@ void MainWindow::refreshPlotArea()
         rescaleValueAxisTo(plot, curveIndex);
         plot->xAxis->setRange(0, plotKey + 20);
     }
-    plot->replot();
+    if (auto *live = qobject_cast<LivePlot *>(plot))
+        live->refresh();
+    else
+        plot->replot();
 }
 
 void MainWindow::setAutoPlot()

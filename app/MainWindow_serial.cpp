@@ -69,9 +69,19 @@ void MainWindow::handleLidarError(QSerialPort::SerialPortError error)
     qDebug().noquote() << QStringLiteral("Info:雷达拔出");
 }
 
+// One buffer for every wake-up: readAll() would allocate (and grow) a new
+// one each time, thousands of times a second at the link's limit.
 void MainWindow::readLidarData()
 {
-    net->receiveData(serialPort->readAll());
+    const qint64 available = serialPort->bytesAvailable();
+    if (available <= 0)
+        return;
+    readBuffer.resize(int(available));
+    const qint64 taken = serialPort->read(readBuffer.data(), available);
+    if (taken <= 0)
+        return;
+    readBuffer.resize(int(taken));
+    net->receiveData(readBuffer);
 }
 
 bool MainWindow::presetPort(const QString &name, qint32 baudRate)

@@ -2,9 +2,9 @@
 #include "ui_MainWindow.h"
 
 #include "app/ConfigDialog.h"
-#include "app/SettingsRules.h"
 #include "app/StoredShortcut.h"
-#include "app/UiLanguage.h"
+#include "settings/SettingsRules.h"
+#include "settings/UiLanguage.h"
 
 #include <QGuiApplication>
 #include <QKeySequence>
@@ -61,5 +61,4 @@ void MainWindow::saveSettings()
     settings.setValue(QStringLiteral("OriginalValue"), int(configDialog->getOriginalValue()));
     settings.setValue(UiLanguage::kSettingsKey, languageChoice);
     settings.setValue(QStringLiteral("AutoReconnect"), autoReconnect);
-    testRunSettings.write(settings);
 }

@@ -1,7 +1,7 @@
 #include "app/MainWindow.h"
 #include "ui_MainWindow.h"
 
-#include "app/LaunchOptions.h"
+#include "settings/ToolVersion.h"
 #include "widgets/ElidingLabel.h"
 
 #include <QFrame>
@@ -35,7 +35,7 @@ QString aboutText()
     QStringList blocks;
     for (const QString &item : items)
         blocks.append(QStringLiteral("<ul>%1</ul>").arg(item));
-    return blocks.join(kGap) + QStringLiteral("<p>lidar-waveform %1</p>").arg(LaunchOptions::version());
+    return blocks.join(kGap) + QStringLiteral("<p>lidar-waveform %1</p>").arg(ToolVersion::text());
 }
 } // namespace
 

@@ -4,8 +4,9 @@
 #include "app/LinkStatusView.h"
 #include "link/LinkTexts.h"
 #include "link/QTRNet.h"
+#include "widgets/LineWiseText.h"
 #include "workflow/CommandSet.h"
-#include "workflow/MeasurementFeed.h"
+#include "workflow/MeasurementPipeline.h"
 #include "workflow/WorkflowTexts.h"
 
 #include <QDebug>
@@ -69,27 +70,25 @@ void MainWindow::showAnswer(const QString &text)
 
 void MainWindow::flushMeasurementText()
 {
-    QString text;
-    if (measurementText.takePending(text))
-        ui->msg->setPlainText(text);
+    if (const auto text = measurementText.takePending())
+        LineWiseText::set(ui->msg, *text);
 }
 
+// The pipeline has published the frame by the time the plot and the text take it.
 void MainWindow::processMeasurement(TRData *pack)
 {
-    FrameOutcome outcome;
-    if (!measurement.process(pack->data.data(), pack->data.size(), outcome))
+    const FrameOutcome *outcome = measurementPipeline->process(*pack);
+    if (!outcome)
         return;
-    std::fill(std::begin(plotBuffer), std::end(plotBuffer), outcome.plotValue);
+    std::fill(std::begin(plotBuffer), std::end(plotBuffer), outcome->plotValue);
     plotPending = true;
-    msg_view(outcome.info);
-    measurementFeed->publish(pack->data.data(), pack->data.size(), outcome, measurement.frameRate);
+    msg_view(outcome->info);
 }
 
 void MainWindow::msg_view(LidarDisplayInfo data)
 {
-    const QString text = WorkflowTexts::measurementText(data, measurement.frameRate);
-    if (measurementText.offer(text))
-        ui->msg->setPlainText(text);
+    if (const auto text = measurementText.offer(data, measurementPipeline->processor().frameRate))
+        LineWiseText::set(ui->msg, *text);
 }
 
 // Every command of the window takes the link for its own send, pause

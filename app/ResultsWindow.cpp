@@ -1,6 +1,7 @@
 #include "app/ResultsWindow.h"
 
 #include "app/UnitTrendPlot.h"
+#include "app/VerdictStyle.h"
 #include "report/RunReport.h"
 #include "report/RunsCsv.h"
 #include "results/ResultsCodes.h"
@@ -28,16 +29,6 @@ using TestRun::Verdict;
 namespace {
 
 enum Column { Time, Unit, Plan, VerdictColumn, ColumnCount };
-
-QColor verdictColor(Verdict v)
-{
-    switch (v) {
-    case Verdict::Pass: return QColor(0, 128, 0);
-    case Verdict::Fail: return QColor(192, 0, 0);
-    case Verdict::Incomplete: return QColor(160, 100, 0);
-    }
-    return QColor();
-}
 
 // What the user typed, as a unit id is stored: blanks dropped, lower case.
 QString unitText(const QString &typed)
@@ -182,11 +173,12 @@ void ResultsWindow::showEvent(QShowEvent *event)
 
 std::optional<ResultsLocation> ResultsWindow::location(QString *why) const
 {
-    QString error;
-    auto where = ResultsLocation::parse(settings.resultsDatabase, &error);
-    if (!where && why)
-        *why = tr("设置 %1 无效：%2").arg(QLatin1String(TestRunSettings::kDatabaseKey), error);
-    return where;
+    if (!settings.outputs) {
+        if (why)
+            *why = tr("设置 %1 无效：%2").arg(RunSession::databaseKey(), settings.error);
+        return std::nullopt;
+    }
+    return settings.outputs->results;
 }
 
 void ResultsWindow::refresh()
@@ -198,8 +190,9 @@ void ResultsWindow::refresh()
     QString why;
     const auto where = location(&why);
     whereLine->setText(tr("结果数据库：%1    批次汇总：%2")
-                           .arg(where ? where->displayText() : settings.resultsDatabase,
-                                QDir::toNativeSeparators(QFileInfo(settings.resultsCsv).absoluteFilePath())));
+                           .arg(where ? where->displayText() : tr("（无效）"),
+                                settings.outputs ? QDir::toNativeSeparators(QFileInfo(settings.outputs->lotCsv).absoluteFilePath())
+                                                 : tr("（无效）")));
     if (!where) {
         readNotice = why;
         readProblem = true;
@@ -236,7 +229,7 @@ void ResultsWindow::fillTable()
         time->setData(Qt::UserRole, run.runId);
         time->setToolTip(ResultsCodes::timeText(run.startedUtc));
         auto *verdict = new QTableWidgetItem(ResultsCodes::verdictCode(run.verdict));
-        verdict->setForeground(verdictColor(run.verdict));
+        verdict->setForeground(VerdictStyle::verdictColor(run.verdict));
         table->setItem(row, Time, time);
         table->setItem(row, Unit, new QTableWidgetItem(run.unit.unitId));
         table->setItem(row, Plan, new QTableWidgetItem(run.planName));
@@ -365,7 +358,12 @@ void ResultsWindow::exportSelection()
 
 void ResultsWindow::openSummary()
 {
-    const QString path = QFileInfo(settings.resultsCsv).absoluteFilePath();
+    QString why;
+    if (!location(&why)) {
+        showStatus(why, true);
+        return;
+    }
+    const QString path = QFileInfo(settings.outputs->lotCsv).absoluteFilePath();
     if (!QFileInfo::exists(path)) {
         showStatus(tr("批次汇总 %1 还不存在：它在第一次测试结束时写入。").arg(QDir::toNativeSeparators(path)), false);
         return;

@@ -1,8 +1,9 @@
 #include "app/ChineseFontCheck.h"
 #include "app/LaunchOptions.h"
 #include "app/MainWindow.h"
-#include "app/SettingsRules.h"
-#include "app/UiLanguage.h"
+#include "settings/SettingsRules.h"
+#include "settings/ToolVersion.h"
+#include "settings/UiLanguage.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -22,7 +23,7 @@ QStringList rawArguments(int argc, char **argv)
 
 int main(int argc, char **argv)
 {
-    QCoreApplication::setApplicationVersion(LaunchOptions::version());
+    QCoreApplication::setApplicationVersion(ToolVersion::text());
     const QStringList raw = rawArguments(argc, argv);
     if (LaunchOptions::asksForHelp(raw) || LaunchOptions::asksForVersion(raw)) {
         QCoreApplication core(argc, argv);

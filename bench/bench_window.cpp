@@ -1,10 +1,12 @@
 #include "bench/BenchFrames.h"
 #include "bench/BenchMain.h"
 #include "bench/BenchWindow.h"
+#include "app/PlotCursors.h"
 #include "app/StatisticsWindow.h"
 #include "tests/support/PtyPair.h"
 #include "download/DownloadDialog.h"
 #include "files/MeasurementLog.h"
+#include "workflow/MeasurementFeed.h"
 #include "workflow/RollingStatistics.h"
 #include "workflow/CommandSet.h"
 #include "workflow/MeasurementProcessor.h"
@@ -15,6 +17,8 @@
 #include <QComboBox>
 #include <QFile>
 #include <QRegularExpression>
+#include <QSpinBox>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QtEndian>
 
@@ -22,6 +26,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
+#include <ctime>
 #include <random>
 #include <vector>
 
@@ -201,11 +207,24 @@ void endToEndLog(benchmark::State &state)
     }
 }
 
-// The statistics window open over the last 10,000 frames while the simulator
-// streams one-point frames at the link limit.
+// Everything the statistics window can be asked for at once: the span
+// between two cursors, a quality gate, and the tab given (the drift and the
+// Allan deviation run once a second whatever the tab).
+void switchEverythingOn(StatisticsWindow *stats, int tab)
+{
+    stats->findChild<QSpinBox *>(QStringLiteral("minConfidenceBox"))->setValue(1);
+    stats->findChild<QComboBox *>(QStringLiteral("windowBox"))->setCurrentIndex(StatisticsWindow::Span);
+    stats->findChild<QTabWidget *>(QStringLiteral("statisticsTabs"))->setCurrentIndex(tab);
+}
+
+// The statistics window open while the simulator streams one-point frames
+// at the link limit: over the last 10,000 frames (everything 0), or with
+// everything switched on, its cursors placed after the first second and
+// the overview (everything 1) or the quality plot (everything 2) shown.
 void endToEndStatistics(benchmark::State &state)
 {
     const int points = int(state.range(0));
+    const int everything = int(state.range(1));
     const int rate = linkRate(points);
     for (auto _ : state) {
         BenchSim sim;
@@ -217,15 +236,110 @@ void endToEndStatistics(benchmark::State &state)
             return;
         MainWindowProbe::net(bench.window)->sendCmd(0, CommandSet::kStart, 0);
         EventPump::waitUntil(1000);
+        if (everything)
+            switchEverythingOn(stats, everything == 1 ? StatisticsWindow::OverviewTab : StatisticsWindow::QualityTab);
+        const int slowBefore = stats->slowRefreshes();
         CpuMeter meter;
         EventPump::waitUntil(e2eSeconds() * 1000);
         const double share = meter.share();
+        const double slowPerSecond = (stats->slowRefreshes() - slowBefore) / meter.wallSeconds();
         const double sent = stopStream(sim, bench).sent;
         state.SetIterationTime(meter.wallSeconds());
         state.counters["frames_per_s"] = rate;
         state.counters["lost"] = sent - double(bench.frames);
         state.counters["cpu_share"] = share;
         state.counters["counted"] = double(stats->statistics().total());
+        state.counters["drift_allan_per_s"] = slowPerSecond;
+    }
+}
+
+double median(std::vector<double> v);
+
+// CPU time of the calling thread: on a shared machine, wall time measures
+// the other jobs as well.
+double threadCpuMs()
+{
+    timespec t {};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
+}
+
+// A measurement record of a sensor warming up: 30 mm off at first, settling
+// with a 20-minute time constant, 3 mm of noise, every 50th frame blanked.
+class WarmingSensor {
+public:
+    WarmingSensor() { record.distances.resize(1); }
+    const MeasurementRecord &next()
+    {
+        const double seconds = double(frame) * 0.003;
+        const auto d = qint16(std::lround(1500 + 30 * std::exp(-seconds / 1200) + noise(rng)));
+        record.hostNanoseconds = frame * 3000000;
+        record.distances[0] = d;
+        record.info.average = d;
+        record.info.confidence = quint8(60 + frame % 40);
+        record.info.peak = quint32(20000 + frame % 997);
+        record.blanked = frame % 50 == 0;
+        ++frame;
+        return record;
+    }
+
+private:
+    MeasurementRecord record;
+    qint64 frame = 0;
+    std::mt19937 rng {9};
+    std::normal_distribution<double> noise {0, 3};
+};
+
+// The statistics window open on a run of 1,000,000 frames (one every 3 ms:
+// 55 minutes) with everything switched on and the given tab shown; then for
+// 20 s, every 250 ms, the frames of that quarter second arrive and the window
+// refreshes. The CPU time of each refresh: those that also ran the drift and
+// the Allan deviation, and the others; the first of the former carries the
+// Allan deviation's start over the whole run and is given apart.
+void statisticsWindowRefresh(benchmark::State &state)
+{
+    constexpr int kFrames = 1000000;
+    constexpr int kPerTick = 83;
+    const int tab = int(state.range(0));
+    for (auto _ : state) {
+        MeasurementFeed feed;
+        StatisticsWindow stats(&feed);
+        stats.resize(720, 560);
+        stats.show();
+        switchEverythingOn(&stats, tab);
+        WarmingSensor sensor;
+        for (int i = 0; i < kFrames; ++i)
+            emit feed.frameMeasured(sensor.next());
+        PlotCursors *cursors = stats.timeCursors();
+        cursors->place(PlotCursors::Cursor::A, 600);
+        cursors->place(PlotCursors::Cursor::B, 3000);
+        std::vector<double> withSlow, without;
+        double first = -1;
+        const int slowBefore = stats.slowRefreshes();
+        CpuMeter meter;
+        while (meter.wallSeconds() < 20) {
+            for (int i = 0; i < kPerTick; ++i)
+                emit feed.frameMeasured(sensor.next());
+            const int slow = stats.slowRefreshes();
+            const double begin = threadCpuMs();
+            stats.refresh();
+            const double ms = threadCpuMs() - begin;
+            if (stats.slowRefreshes() == slow)
+                without.push_back(ms);
+            else if (first < 0)
+                first = ms;
+            else
+                withSlow.push_back(ms);
+            EventPump::waitUntil(StatisticsWindow::kRefreshMs);
+        }
+        state.SetIterationTime(meter.wallSeconds());
+        state.counters["first_with_allan_ms"] = first;
+        state.counters["with_drift_allan_ms_median"] = median(withSlow);
+        state.counters["with_drift_allan_ms_max"] = withSlow.empty() ? -1 : *std::max_element(withSlow.begin(), withSlow.end());
+        state.counters["plain_ms_median"] = median(without);
+        state.counters["plain_ms_max"] = without.empty() ? -1 : *std::max_element(without.begin(), without.end());
+        state.counters["drift_allan_per_s"] = double(stats.slowRefreshes() - slowBefore) / meter.wallSeconds();
+        state.counters["series_mib"] = double(stats.series().bytes()) / (1 << 20);
     }
 }
 
@@ -405,8 +519,10 @@ BENCHMARK(statisticsSlide)->ArgName("window")->Arg(100)->Arg(10000);
 BENCHMARK(statisticsPerFrame);
 BENCHMARK(endToEndLog)->ArgNames({"points", "log"})->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond)
     ->Args({1, 0})->Args({1, 1})->Args({300, 0})->Args({300, 1});
-BENCHMARK(endToEndStatistics)->ArgName("points")->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond)
-    ->Arg(1);
+BENCHMARK(endToEndStatistics)->ArgNames({"points", "everything"})->UseManualTime()->Iterations(1)
+    ->Unit(benchmark::kMillisecond)->Args({1, 0})->Args({1, 1})->Args({1, 2});
+BENCHMARK(statisticsWindowRefresh)->ArgName("tab")->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond)
+    ->Arg(0)->Arg(1)->Arg(2)->Arg(3);
 BENCHMARK(measurementWindow)->ArgNames({"points", "monitor"})->Args({1, 0})->Args({300, 0})->Args({1, 1})->Args({300, 1});
 BENCHMARK(headerLine)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(waitCpu)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);

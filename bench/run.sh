@@ -7,7 +7,7 @@ set -u
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build-bench}
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DLIDAR_BENCH=ON >/dev/null || exit 1
-cmake --build "$build" -j "$(nproc)" --target bench_receive bench_plot bench_window bench_testrun bench_results bench_longrun lidar-sim >/dev/null || exit 1
+cmake --build "$build" -j "$(nproc)" --target bench_receive bench_plot bench_window bench_testrun bench_results bench_longrun bench_cli lidar-sim >/dev/null || exit 1
 
 # The CSV files stay in the build tree for a closer look.
 out=$build/bench/results
@@ -19,8 +19,8 @@ families="bench_receive:decodeThroughput bench_receive:hostileThroughput bench_r
           bench_plot:refreshStepAfterPlayback bench_plot:memoryPerPoint bench_window:measurementLogic bench_window:measurementWindow
           bench_window:headerLine bench_window:waitCpu bench_window:idleCpu bench_window:downloadTurnaround bench_window:endToEnd
           bench_window:statisticsSlide bench_window:statisticsPerFrame bench_window:endToEndLog
-          bench_window:endToEndStatistics bench_testrun:collectorPerFrame bench_testrun:reportHtmlAndPdf
-          bench_results:storeStep bench_longrun:curveStorage bench_longrun:driftAndAllan"
+          bench_window:endToEndStatistics bench_window:statisticsWindowRefresh bench_testrun:collectorPerFrame bench_testrun:framePerFrame bench_testrun:reportHtmlAndPdf
+          bench_results:storeStep bench_longrun:curveStorage bench_longrun:driftAndAllan bench_cli:streamAtLinkLimit"
 for f in $families; do
     b=${f%%:*} family=${f#*:}
     echo "== $b $family" >&2
@@ -62,6 +62,9 @@ function line(what, value, unit, target, ratio) {
     } else if (name ~ /^collectorPerFrame/) {
         v = col("cpu_time"); collector[name ~ /held:1000000/ ? "big" : "small"] = v
         line(name, v, "ns cpu", "", 0)
+    } else if (name ~ /^framePerFrame/) {
+        v = col("cpu_time"); if (name ~ /run:1\/held:1000000/) runBig = v; else if (name ~ /run:1/) runSmall = v; else bare0 = v
+        line(name, v, "ns cpu", "", 0)
     } else if (name ~ /^reportHtmlAndPdf/) {
         v = col("real_time"); line(name, v, "ms", name ~ /steps:20\// ? "< 1000" : "", name ~ /steps:20\// ? v / 1000 : 0)
     } else if (name ~ /^statisticsPerFrame/) {
@@ -74,6 +77,11 @@ function line(what, value, unit, target, ratio) {
         if (name ~ /log:1/) logged[p] = col("cpu_share"); else bare[p] = col("cpu_share")
     } else if (name ~ /^endToEndStatistics/) {
         line(name " cpu", col("cpu_share"), "core", "< 0.5", col("cpu_share") / 0.5)
+        line(name " drift+allan", col("drift_allan_per_s"), "/s", "<= 1", col("drift_allan_per_s"))
+    } else if (name ~ /^statisticsWindowRefresh/) {
+        v = col("with_drift_allan_ms_max"); line(name " with drift+allan", v, "ms max", "< 50", v / 50)
+        line(name " plain", col("plain_ms_max"), "ms max", "< 50", col("plain_ms_max") / 50)
+        line(name " drift+allan", col("drift_allan_per_s"), "/s", "<= 1", col("drift_allan_per_s"))
     } else if (name ~ /^endToEnd/) {
         line(name " lost", col("lost"), "frames", "0", col("lost"))
         line(name " cpu", col("cpu_share"), "core", "< 0.5", col("cpu_share") / 0.5)
@@ -92,6 +100,10 @@ function line(what, value, unit, target, ratio) {
         line(name " append", col("append_ns_per_point"), "ns/pt", "", 0)
     } else if (name ~ /^driftAndAllan/) {
         v = col("cpu_time"); line(name, v, "ms cpu", "< 50", v / 50)
+    } else if (name ~ /^streamAtLinkLimit/) {
+        line(name " lost", col("lost") + col("gaps"), "frames", "0", col("lost") + col("gaps"))
+        v = col("cpu_share"); line(name " cpu", v, "core", "< 0.1", v / 0.1)
+        v = col("first_line_ms"); line(name " first line", v, "ms", "< 100", v / 100)
     } else if (name ~ /^(waitCpu|idleCpu)/) {
         v = col("cpu_share"); line(name, v, "core", "< 0.05", v / 0.05)
     }
@@ -102,6 +114,8 @@ END {
     if (s5 > 0) line("refresh step(1e7) / step(1e5), lod", s7 / s5, "x", "<= 5", s7 / s5 / 5)
     if (slide["small"] > 0) line("statistics slide(10000) / slide(100)", slide["big"] / slide["small"], "x", "<= 2", slide["big"] / slide["small"] / 2)
     if (collector["small"] > 0) line("collector frame(1e6 held) / frame(100 held)", collector["big"] / collector["small"], "x", "<= 2", collector["big"] / collector["small"] / 2)
+    if (runSmall > 0) line("run frame(1e6 held) / frame(100 held)", runBig / runSmall, "x", "<= 2", runBig / runSmall / 2)
+    if (bare0 > 0) line("frame with a run collecting / without", runSmall / bare0, "x", "", 0)
     for (p in logged) if (p in bare) line("log cpu - no-log cpu, points:" p, logged[p] - bare[p], "core", "<= 0.1", (logged[p] - bare[p]) / 0.1)
 }'
 grep -h -E "error|Error" "$out"/*.log | grep -v -E "^lidar-sim|propagateSizeHints" | head -5

@@ -1,7 +1,7 @@
 // Opens the real main window on a port, presses Start, lets the curve run
 // for a while and saves a picture of the window. Run by make-screenshot.sh.
 #include "app/MainWindow.h"
-#include "app/UiLanguage.h"
+#include "settings/UiLanguage.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

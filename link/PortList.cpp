@@ -12,15 +12,23 @@ Source &source()
 }
 } // namespace
 
+QVector<Entry> orderedEntries(const QVector<Entry> &ports)
+{
+    QVector<Entry> entries;
+    for (const Entry &port : ports) {
+        if (port.vendorId == kBridgeVendorId)
+            entries.prepend(port);
+        else
+            entries.append(port);
+    }
+    return entries;
+}
+
 QStringList ordered(const QVector<Entry> &ports)
 {
     QStringList names;
-    for (const Entry &port : ports) {
-        if (port.vendorId == kBridgeVendorId)
-            names.prepend(port.name);
-        else
-            names.append(port.name);
-    }
+    for (const Entry &port : orderedEntries(ports))
+        names.append(port.name);
     return names;
 }
 
@@ -31,7 +39,9 @@ QVector<Entry> available()
     QVector<Entry> ports;
     const auto infos = QSerialPortInfo::availablePorts();
     for (const QSerialPortInfo &info : infos)
-        ports.append({info.portName(), info.hasVendorIdentifier() ? info.vendorIdentifier() : quint16(0)});
+        ports.append({info.portName(), info.hasVendorIdentifier() ? info.vendorIdentifier() : quint16(0),
+                      info.hasProductIdentifier() ? info.productIdentifier() : quint16(0), info.description(),
+                      info.systemLocation()});
     return ports;
 }
 

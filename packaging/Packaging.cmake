@@ -7,7 +7,7 @@ include(GNUInstallDirs)
 # every target (tests and benchmarks included) themselves.
 set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 
-install(TARGETS lidar-waveform lidar-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS lidar-waveform lidar-cli lidar-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(PROGRAMS ${CMAKE_SOURCE_DIR}/packaging/lidar-waveform-desktop DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/lidar-waveform.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
@@ -16,7 +16,11 @@ foreach(size 16 32)
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
           RENAME lidar-waveform.png)
 endforeach()
-install(FILES ${CMAKE_SOURCE_DIR}/packaging/lidar-waveform.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/lidar-waveform.1 ${CMAKE_SOURCE_DIR}/packaging/lidar-cli.1
+        DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+# Where bash-completion looks on demand, under the command's name.
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/lidar-cli.bash-completion
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME lidar-cli)
 # Debian looks for the copyright under the package's name, not the project's.
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/copyright DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/lidar-waveform)
 
@@ -33,5 +37,5 @@ set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-wqy-microhei, qttranslations5-l10n")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "Shows a lidar distance sensor's measurements live, records and plays back\ncurves, and downloads firmware over a USB serial bridge. Includes lidar-sim,\na sensor simulator on a pseudo-terminal.")
+    "Shows a lidar distance sensor's measurements live, records and plays back\ncurves, and downloads firmware over a USB serial bridge. Includes lidar-cli,\nthe same from a terminal or a script, and lidar-sim, a sensor simulator on a\npseudo-terminal.")
 include(CPack)

@@ -13,13 +13,15 @@ allowed() {
     case "$1" in
         link) echo "link" ;;
         io) echo "io" ;;
+        settings) echo "settings" ;;
         workflow) echo "link workflow" ;;
         files) echo "link workflow files io" ;;
         widgets) echo "widgets" ;;
         sim) echo "link workflow sim" ;;
         testrun) echo "link io workflow files testrun results" ;;
         report) echo "link io workflow testrun report" ;;
-        cli) echo "link io workflow files download testrun results report cli" ;;
+        runsession) echo "link io settings workflow files testrun results report runsession" ;;
+        cli) echo "link io settings workflow files download testrun results report runsession cli" ;;
         app | tests | bench | fuzz | docs) echo "*" ;;
         *) echo "-app -cli" ;;
     esac

@@ -19,6 +19,7 @@ constexpr Setting kSettings[] = {
     {"bias", &Scene::biasMm, -32768, 32767, "MM"},
     {"jitter", &Scene::jitterMm, 0, 10000, "MM"},
     {"blank", &Scene::blankPercent, 0, 100, "PERCENT"},
+    {"wander", &Scene::wanderPercent, 0, 100, "PERCENT"},
 };
 
 // Plain decimals only: strtod alone would also take "inf", "nan" and hex.
@@ -69,5 +70,5 @@ std::string applyControlLine(const std::string &line, Scene &scene, std::string 
         applied = name + " " + number(v);
         return {};
     }
-    return "not a setting; the settings are distance, bias, jitter and blank";
+    return "not a setting; the settings are distance, bias, jitter, blank and wander";
 }

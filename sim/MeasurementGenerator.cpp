@@ -9,7 +9,6 @@
 namespace {
 
 constexpr double kWanderStep = 0.02;
-constexpr double kWanderShare = 0.01; // of the distance, at most
 
 template <typename T>
 T clampTo(double v)
@@ -36,7 +35,7 @@ std::vector<quint8> MeasurementGenerator::nextPayload(quint64 micros, double war
 {
     std::vector<quint8> payload(size_t(points) * kPointBytes + 4, 0);
     phase += kWanderStep;
-    const double target = view.distanceMm + std::abs(view.distanceMm) * kWanderShare * std::sin(phase);
+    const double target = view.distanceMm + std::abs(view.distanceMm) * view.wanderPercent / 100.0 * std::sin(phase);
     const double drift = warmUp.offsetMm == 0 ? 0 : warmUp.offsetMm * std::exp(-warmSeconds / warmUp.tauSeconds);
     const double seen = target + view.biasMm + drift;
     const double nearness = 1000.0 / std::max(std::abs(target), 100.0);

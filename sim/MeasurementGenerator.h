@@ -11,7 +11,7 @@
 // Makes measurement payloads: `points` records of 15 bytes (distance i16,
 // noise u16, peak u32, confidence u8, 4 unused bytes, reftof i16), then the
 // u32 timestamp. The points scatter around what the sensor sees: the
-// scene's distance, wandering slowly by up to 1 %, plus its bias and the
+// scene's distance, wandering slowly by up to its wander share (1 % unless told), plus its bias and the
 // warm-up drift, which starts at its full offset and decays exponentially.
 class MeasurementGenerator {
 public:

@@ -8,4 +8,5 @@ struct Scene {
     double biasMm = 0;         // the sensor's systematic error, added to every point
     double jitterMm = 6;       // standard deviation of the points around the target
     double blankPercent = 0;   // share of frames the host's quality filter is to blank
+    double wanderPercent = 1;  // the target's slow wander, at most this share of its distance
 };

@@ -54,6 +54,7 @@ Scene sceneOf(const SimOptions &options)
     scene.biasMm = options.bias;
     scene.jitterMm = options.jitter;
     scene.blankPercent = options.blankPercent;
+    scene.wanderPercent = options.wanderPercent;
     return scene;
 }
 

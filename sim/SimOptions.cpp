@@ -40,6 +40,7 @@ const std::map<std::string, IntOption> &intOptions()
         {"--jitter", {&SimOptions::jitter, 0, 10000}},
         {"--bias", {&SimOptions::bias, -32768, 32767}},
         {"--blank", {&SimOptions::blankPercent, 0, 100}},
+        {"--wander", {&SimOptions::wanderPercent, 0, 100}},
         {"--drift", {&SimOptions::driftMm, -32768, 32767}},
         {"--drift-tau", {&SimOptions::driftTauSeconds, 1, 86400}},
         {"--seed", {&SimOptions::seed, 0, INT_MAX}},
@@ -140,6 +141,9 @@ std::string simHelpText()
            "  --blank P         have the tool's quality filter blank about P percent of\n"
            "                    the frames (0..100, default 0; frames of one point are\n"
            "                    never blanked)\n"
+           "  --wander P        let the target wander slowly (a sine over about 314 frames)\n"
+           "                    by up to P percent of its distance (0..100, default 1;\n"
+           "                    0 for distances that stay exact)\n"
            "  --drift MM        warm-up drift: the distances start MM off at the first\n"
            "                    Start after power-on and settle exponentially (default 0)\n"
            "  --drift-tau S     time constant of that settling in seconds (default 60)\n"
@@ -150,6 +154,7 @@ std::string simHelpText()
            "                      bias MM        set the systematic error\n"
            "                      jitter MM      set the spread of the distances\n"
            "                      blank PERCENT  set the share of blanked frames\n"
+           "                      wander PERCENT set the target's slow wander\n"
            "                    e.g. echo distance 1000 > PATH; a bad line is reported on\n"
            "                    standard error and skipped; the pipe goes at the end\n"
            "  --link PATH       also make PATH a symbolic link to the port\n"

@@ -11,6 +11,7 @@ struct SimOptions {
     int jitter = 6;             // spread of the simulated distances
     int bias = 0;               // systematic error added to every distance
     int blankPercent = 0;       // share of frames the host's quality filter blanks
+    int wanderPercent = 1;      // slow wander of the target, at most this share of its distance
     int driftMm = 0;            // warm-up offset at the first Start after power-on
     int driftTauSeconds = 60;   // time constant of its decay
     int seed = 1;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "workflow/CaliParam.h"
+#include "workflow/UnitIdentity.h"
 
 #include <QDateTime>
 #include <QString>
@@ -21,15 +21,7 @@ enum class Verdict { Pass, Fail, Incomplete };
 enum class Outcome { Pass, Fail, NotChecked };
 
 // The unit as it identified itself at the start of the run.
-struct UnitIdentity {
-    // The three controller-id words, 8 lower-case hexadecimal digits each
-    // (leading zeros kept, so two units never read alike).
-    QString unitId;
-    QString firmware;       // "major.minor.patch", as the window shows it
-    quint32 hardware = 0;
-    CaliParam calibration;
-    quint8 bvd = 0;         // the calibration answer's last byte
-};
+using UnitIdentity = ::UnitIdentity;
 
 // The limits a plan sets, each optional: an absent limit is not checked.
 struct Limits {

@@ -357,7 +357,7 @@ void SimulatorTest::helpListsEveryOption()
                                "--drift-tau", "--seed", "--control", "--link", "--image-out", "--garbage",
                                "--bad-checksum", "--ack-drop", "--ack-fail", "--ack-delay", "--idle-exit",
                                "--watch-pid", "--vanish-every", "--vanish-for", "--verbose", "--help",
-                               "distance MM", "bias MM", "jitter MM", "blank PERCENT"})
+                               "distance MM", "bias MM", "jitter MM", "blank PERCENT", "--wander", "wander PERCENT"})
         QVERIFY2(text.contains(option), option);
 }
 
@@ -371,6 +371,7 @@ void SimulatorTest::badArgumentsAreRefused_data()
     QTest::newRow("missing value") << QStringList {"--image-out"};
     QTest::newRow("unknown option") << QStringList {"--colour"};
     QTest::newRow("blank above 100") << QStringList {"--blank", "101"};
+    QTest::newRow("wander above 100") << QStringList {"--wander", "101"};
     QTest::newRow("drift settling in no time") << QStringList {"--drift", "50", "--drift-tau", "0"};
     QTest::newRow("control without a path") << QStringList {"--control"};
 }

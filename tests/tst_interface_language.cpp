@@ -1,8 +1,8 @@
 #include "app/LaunchOptions.h"
 #include "app/MainWindow.h"
-#include "app/UiLanguage.h"
-#include "widgets/UserPrompts.h"
 #include "download/DownloadDialog.h"
+#include "settings/UiLanguage.h"
+#include "widgets/UserPrompts.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>

@@ -2,6 +2,7 @@
 #include "link/QTRNet.h"
 #include "link/TRCodec.h"
 #include "link/comSettings.h"
+#include "workflow/MeasurementPipeline.h"
 #include "tests/support/DebugCapture.h"
 #include "tests/support/Frames.h"
 #include "tests/support/PtyPair.h"
@@ -24,7 +25,7 @@ struct MainWindowProbe {
     static int curveIndex(MainWindow &w) { return w.curveIndex; }
     static int plotKey(MainWindow &w) { return w.plotKey; }
     static bool plotPending(MainWindow &w) { return w.plotPending; }
-    static quint32 lastTimestamp(MainWindow &w) { return w.measurement.lastTimestamp; }
+    static quint32 lastTimestamp(MainWindow &w) { return w.measurementPipeline->processor().lastTimestamp; }
 };
 
 namespace {

@@ -1,7 +1,10 @@
 #include "workflow/AllanDeviation.h"
 #include "workflow/FrameSeries.h"
 #include "workflow/MeasurementRecord.h"
+#include "workflow/QualityScatter.h"
+#include "workflow/SeriesColumns.h"
 #include "workflow/SpanStatistics.h"
+#include "workflow/SpanTracker.h"
 #include "workflow/WarmUpDrift.h"
 
 #include <QtTest>
@@ -136,8 +139,13 @@ private slots:
     void settleTime();
     void spanStatisticsEqualTheSliceComputedDirectly_data();
     void spanStatisticsEqualTheSliceComputedDirectly();
+    void spanCarriedAcrossCallsEqualsAFreshComputation();
+    void lastFramesAreFoundInThinnedEntries();
+    void columnsKeepEveryExtremeAndBreakAtGaps();
+    void scatterSplitsByTheGateAndBinsManyFrames();
     void seriesStaysWithinItsCapacityAndKeepsEveryFrameInItsAverages();
     void pausesAndLossesSplitTheSeries();
+    void theDeviceClockTellsABusyHostFromALoss();
     void sampleTakesTheRecordsValues();
 };
 
@@ -383,6 +391,167 @@ void LongRunAnalysisTest::spanStatisticsEqualTheSliceComputedDirectly()
     }
 }
 
+// The window asks four times a second for ranges that move along with the
+// series: last N frames, everything, a span whose end lies past the newest
+// frame; and jumps elsewhere when the user moves a cursor or changes the
+// gate. Every answer must be the fresh one, through thinnings and a clear.
+void LongRunAnalysisTest::spanCarriedAcrossCallsEqualsAFreshComputation()
+{
+    FrameSeries series(700);
+    // One tracker per kind of range, each following its own as the series
+    // grows, and one that jumps from kind to kind.
+    constexpr int kKinds = 5;
+    SpanTracker following[kKinds];
+    SpanTracker jumping;
+    std::mt19937 rng(16);
+    std::normal_distribution<double> noise(0, 12);
+    std::uniform_int_distribution<int> quality(0, 99);
+    qint64 t = 0;
+    QualityGate gate{30, 0};
+    Quantity quantity = Quantity::FirstPoint;
+    const auto check = [&](SpanTracker &tracker, qint64 from, qint64 to, const QString &where) {
+        const SpanFigures got = tracker.figures(series, from, to, quantity, gate);
+        const SpanFigures want = SpanStatistics::over(series, from, to, quantity, gate);
+        QVERIFY2(got.from == want.from && got.to == want.to, qPrintable(where));
+        QVERIFY2(got.frames.kept == want.frames.kept && got.frames.total == want.frames.total, qPrintable(where));
+        QVERIFY2(got.summary.count == want.summary.count, qPrintable(where));
+        QVERIFY2(got.summary.minimum == want.summary.minimum && got.summary.maximum == want.summary.maximum,
+                 qPrintable(where));
+        QVERIFY2(got.summary.median == want.summary.median, qPrintable(where));
+        QVERIFY2(std::fabs(got.summary.mean - want.summary.mean) < 1e-9, qPrintable(where));
+        QVERIFY2(std::fabs(got.summary.stdDev - want.summary.stdDev) < 1e-9, qPrintable(where));
+        QVERIFY2(got.summary.blankedShare == want.summary.blankedShare, qPrintable(where));
+        QVERIFY2(std::fabs(got.summary.frameRate - want.summary.frameRate) < 1e-6, qPrintable(where));
+        QVERIFY2(tracker.values().total() == want.summary.count, qPrintable(where));
+    };
+    for (int batch = 0; batch < 60; ++batch) {
+        if (batch == 20)
+            gate = QualityGate{0, 4000};
+        if (batch == 30)
+            quantity = Quantity::FrameMean;
+        if (batch == 45)
+            series.clear();
+        for (int i = 0; i < 53; ++i) {
+            t += batch == 10 && i == 5 ? 3000 * kMs : 3 * kMs;
+            series.add(frame(t, 1500 + int(std::lround(noise(rng))), i % 13 == 0, quint8(quality(rng)),
+                             quint32(quality(rng) * 100)));
+        }
+        const qint64 n = series.size();
+        const qint64 ranges[kKinds][2] = {
+            {series.firstOfLastFrames(100), n}, {0, n}, {n / 3, n + 5}, {n / 2, n / 2 + 7}, {n, n}};
+        for (int kind = 0; kind < kKinds; ++kind)
+            check(following[kind], ranges[kind][0], ranges[kind][1], QStringLiteral("batch %1, range %2").arg(batch).arg(kind));
+        check(jumping, ranges[batch % kKinds][0], ranges[batch % kKinds][1], QStringLiteral("batch %1, jumping").arg(batch));
+    }
+    QVERIFY(series.stride() > 1);
+}
+
+void LongRunAnalysisTest::lastFramesAreFoundInThinnedEntries()
+{
+    FrameSeries series(64);
+    fill(series, 1000, 3, [](double) { return 1000; });
+    QVERIFY(series.stride() > 4);
+    for (qint64 frames : {1, 31, 100, 999, 1000, 5000}) {
+        const qint64 from = series.firstOfLastFrames(frames);
+        qint64 held = 0;
+        for (qint64 i = from; i < series.size(); ++i)
+            held += series.at(i).frames;
+        QVERIFY2(held >= std::min<qint64>(frames, 1000), qPrintable(QString::number(frames)));
+        QVERIFY(from == 0 || held - series.at(from).frames < frames);
+    }
+    QCOMPARE(FrameSeries().firstOfLastFrames(100), qint64(0));
+}
+
+// Every column of the reduction holds the lowest and highest value of its
+// entries, the points stay in time order, and a gap leaves a NaN between
+// the stretches and no point joining them.
+void LongRunAnalysisTest::columnsKeepEveryExtremeAndBreakAtGaps()
+{
+    FrameSeries series;
+    std::mt19937 rng(17);
+    std::uniform_int_distribution<int> jitter(-40, 40);
+    qint64 t = 0;
+    for (int i = 0; i < 20000; ++i) {
+        t += i == 12000 ? 4000 * kMs : 3 * kMs;
+        series.add(frame(t, 2000 + jitter(rng) + (i == 5000 ? 900 : 0)));
+    }
+    const int columns = 300;
+    const qint64 origin = series.at(0).timeNs - 2000 * kMs; // Start went out 2 s before the first frame
+    const SeriesColumns::Reduced r = SeriesColumns::reduce(series, Quantity::FirstPoint, origin, series.at(0).timeNs,
+                                                           series.at(series.size() - 1).timeNs, columns);
+    QVERIFY(r.found);
+    QCOMPARE(r.maximum, double(series.at(5000).firstPoint));
+    QVERIFY(r.points.size() <= std::size_t(4 * columns + 8));
+    QCOMPARE(r.points.front().seconds, 2.0);
+    int nans = 0;
+    double top = 0;
+    for (std::size_t i = 0; i < r.points.size(); ++i) {
+        if (i > 0)
+            QVERIFY(r.points[i].seconds >= r.points[i - 1].seconds);
+        if (std::isnan(r.points[i].value)) {
+            ++nans;
+            // Between the last frame before the gap and the first after it.
+            QVERIFY(r.points[i].seconds > double(series.at(11999).timeNs - origin) / 1e9);
+            QVERIFY(r.points[i].seconds < double(series.at(12000).timeNs - origin) / 1e9);
+        } else {
+            top = std::max(top, r.points[i].value);
+        }
+    }
+    QCOMPARE(nans, 1);
+    QCOMPARE(top, double(series.at(5000).firstPoint));
+
+    // A zoomed view: the entries in it and one beyond each end, nothing else.
+    const qint64 from = series.at(100).timeNs, to = series.at(199).timeNs;
+    const SeriesColumns::Reduced zoomed = SeriesColumns::reduce(series, Quantity::FirstPoint, origin, from, to, 1000);
+    QCOMPARE(zoomed.points.size(), std::size_t(102));
+    QCOMPARE(zoomed.points.front().seconds, double(series.at(99).timeNs - origin) / 1e9);
+    QCOMPARE(zoomed.points.back().seconds, double(series.at(200).timeNs - origin) / 1e9);
+    double low = 1e9, high = -1e9;
+    for (qint64 i = 100; i < 200; ++i) {
+        low = std::min(low, double(series.at(i).firstPoint));
+        high = std::max(high, double(series.at(i).firstPoint));
+    }
+    QCOMPARE(zoomed.minimum, low);
+    QCOMPARE(zoomed.maximum, high);
+    QVERIFY(!SeriesColumns::reduce(FrameSeries(), Quantity::FirstPoint, 0, 0, 100, 10).found);
+}
+
+void LongRunAnalysisTest::scatterSplitsByTheGateAndBinsManyFrames()
+{
+    FrameSeries series;
+    for (int i = 0; i < 20000; ++i)
+        series.add(frame(qint64(i) * 3 * kMs, 1000 + i % 50, false, quint8(i % 100), quint32(1000 + i % 7)));
+    const QualityGate gate{60, 0};
+    const QualityScatter::Data few = QualityScatter::build(series, 100, 300, Quantity::FirstPoint,
+                                                           QualityScatter::Measure::Confidence, gate);
+    QVERIFY(!few.binned);
+    QCOMPARE(few.kept.size(), std::size_t(80));
+    QCOMPARE(few.refused.size(), std::size_t(120));
+    for (const QualityScatter::Point &p : few.kept)
+        QVERIFY(p.quality >= 60 && p.distance >= 1000 && p.distance < 1050);
+
+    const QualityScatter::Data many = QualityScatter::build(series, 0, series.size(), Quantity::FirstPoint,
+                                                            QualityScatter::Measure::Peak, gate);
+    QVERIFY(many.binned);
+    qint64 total = 0;
+    for (qint64 c : many.counts)
+        total += c;
+    QCOMPARE(total, qint64(20000));
+    // Whole-number values in whole-number bins: peaks 1000..1006 in 7
+    // columns, distances 1000..1049 in 50 rows, none left empty between values.
+    QCOMPARE(many.columns, 7);
+    QCOMPARE(many.rows, 50);
+    QCOMPARE(many.qualityLow, 1000.0);
+    QCOMPARE(many.qualityHigh, 1007.0);
+    QCOMPARE(many.counts[0], qint64(58)); // frames i = 0 (mod 350)
+    for (qint64 c : many.counts)
+        QVERIFY(c > 0);
+    const QualityScatter::Data wide = QualityScatter::build(series, 0, series.size(), Quantity::FirstPoint,
+                                                            QualityScatter::Measure::Confidence, gate);
+    QCOMPARE(wide.columns, 100); // confidence 0..99
+    QCOMPARE(wide.rows, 50);
+}
+
 void LongRunAnalysisTest::seriesStaysWithinItsCapacityAndKeepsEveryFrameInItsAverages()
 {
     FrameSeries series(1000);
@@ -444,6 +613,45 @@ void LongRunAnalysisTest::pausesAndLossesSplitTheSeries()
     QVERIFY(std::fabs(series.frameIntervalNs() - (346.5 + 50 + 33 * 1000.0) * kMs / 133) < 1);
     QCOMPARE(series.lowerBound(series.at(50).timeNs), qint64(50));
     QCOMPARE(series.lowerBound(series.at(50).timeNs + 1), qint64(51));
+}
+
+// Frames every 3 ms by the device's clock; the host receives some late, in
+// bursts, as a busy window does: no gap. Frames lost on the link: a gap,
+// though the host's intervals look normal. The clock's wrap is no gap; a
+// pause longer than a turn of it is.
+void LongRunAnalysisTest::theDeviceClockTellsABusyHostFromALoss()
+{
+    FrameSeries series;
+    qint64 host = 0, device = FrameSeries::kDeviceClockWrapUs - 150000;
+    const auto add = [&](qint64 hostStepNs, qint64 deviceStepUs) {
+        host += hostStepNs;
+        device = (device + deviceStepUs) % FrameSeries::kDeviceClockWrapUs;
+        FrameSample f = frame(host, 1000);
+        f.deviceTimeUs = device;
+        series.add(f);
+    };
+    for (int i = 0; i < 100; ++i) // through the clock's wrap
+        add(3 * kMs, 3000);
+    add(600 * kMs, 3000); // the host was busy
+    for (int i = 0; i < 200; ++i)
+        add(15000, 3000); // the frames it then read at once, 15 us apart
+    for (int i = 0; i < 20; ++i)
+        add(3 * kMs, 3000);
+    add(3 * kMs, 400000); // 133 frames lost, the next read at once
+    for (int i = 0; i < 20; ++i)
+        add(3 * kMs, 3000);
+    add(31000 * kMs, 1000000); // a pause of 31 s: the clock went round once
+    add(3 * kMs, 3000);
+    std::vector<qint64> gaps;
+    for (qint64 i = 0; i < series.size(); ++i)
+        if (series.at(i).gapBefore())
+            gaps.push_back(i);
+    QCOMPARE(gaps, (std::vector<qint64>{321, 342}));
+
+    MeasurementRecord record;
+    record.deviceTimestamp = 29999999;
+    record.distances = {1};
+    QCOMPARE(FrameSample::fromRecord(record).deviceTimeUs, qint64(29999999));
 }
 
 void LongRunAnalysisTest::sampleTakesTheRecordsValues()

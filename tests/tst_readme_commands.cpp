@@ -1,5 +1,5 @@
 #include "app/MainWindow.h"
-#include "app/UiLanguage.h"
+#include "settings/UiLanguage.h"
 
 #include <QAbstractButton>
 #include <QAction>

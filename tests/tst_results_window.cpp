@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSettings>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QUrl>
@@ -131,8 +132,12 @@ void tst_ResultsWindow::cleanup()
 void tst_ResultsWindow::openWindow(const QString &location)
 {
     window.reset();
-    settings.resultsDatabase = location;
-    settings.resultsCsv = dir.filePath(QStringLiteral("results.csv"));
+    {
+        QSettings ini(dir.filePath(QStringLiteral("settings.ini")), QSettings::IniFormat);
+        ini.setValue(QStringLiteral("ResultsDatabase"), location);
+        ini.setValue(QStringLiteral("ResultsCsv"), dir.filePath(QStringLiteral("results.csv")));
+        settings.read(ini);
+    }
     window.reset(new ResultsWindow(settings));
     window->setUrlOpener([this](const QUrl &url) {
         opened << url;

@@ -69,6 +69,8 @@ private slots:
     void toolsFilterBlanksTheShareAsked_data();
     void toolsFilterBlanksTheShareAsked();
     void warmUpDriftDecaysWithItsTimeConstant();
+    void targetWandersByItsShareOrStaysStill_data();
+    void targetWandersByItsShareOrStaysStill();
     void controlLinesAreTakenOnlyWhole_data();
     void controlLinesAreTakenOnlyWhole();
     void controlPipeGivesLinesWithoutWaitingForWriters();
@@ -149,6 +151,41 @@ void SimulatorPartsTest::warmUpDriftDecaysWithItsTimeConstant()
     }
 }
 
+// Over a whole period of the wander (about 314 frames), without jitter.
+void SimulatorPartsTest::targetWandersByItsShareOrStaysStill_data()
+{
+    QTest::addColumn<double>("wander");
+    QTest::addColumn<double>("bias");
+    QTest::addColumn<int>("lowest");
+    QTest::addColumn<int>("highest");
+    QTest::newRow("by default 1 %") << 1.0 << 0.0 << 1980 << 2020;
+    QTest::newRow("5 %, biased") << 5.0 << 40.0 << 1940 << 2140;
+    QTest::newRow("still") << 0.0 << 0.0 << 2000 << 2000;
+    QTest::newRow("still, biased") << 0.0 << -37.0 << 1963 << 1963;
+}
+
+void SimulatorPartsTest::targetWandersByItsShareOrStaysStill()
+{
+    QFETCH(double, wander);
+    QFETCH(double, bias);
+    QFETCH(int, lowest);
+    QFETCH(int, highest);
+    Scene scene = sceneAt(2000, 0);
+    scene.biasMm = bias;
+    if (wander != 1.0)
+        scene.wanderPercent = wander;
+    MeasurementGenerator generator(1, scene, {}, 1);
+    int low = INT_MAX;
+    int high = INT_MIN;
+    for (int i = 0; i < 400; ++i) {
+        const int d = firstDistance(generator.nextPayload(quint64(i) * 10000, 0));
+        low = std::min(low, d);
+        high = std::max(high, d);
+    }
+    QCOMPARE(low, lowest);
+    QCOMPARE(high, highest);
+}
+
 void SimulatorPartsTest::controlLinesAreTakenOnlyWhole_data()
 {
     QTest::addColumn<QString>("line");
@@ -176,6 +213,8 @@ void SimulatorPartsTest::controlLinesAreTakenOnlyWhole_data()
     QTest::newRow("negative jitter") << "jitter -1" << false << "";
     QTest::newRow("blank above 100") << "blank 100.1" << false << "";
     QTest::newRow("blank below 0") << "blank -0.5" << false << "";
+    QTest::newRow("still target") << "wander 0" << true << "wander 0";
+    QTest::newRow("wander above 100") << "wander 100.5" << false << "";
 }
 
 void SimulatorPartsTest::controlLinesAreTakenOnlyWhole()
@@ -191,7 +230,8 @@ void SimulatorPartsTest::controlLinesAreTakenOnlyWhole()
     QCOMPARE(QString::fromStdString(said), applied);
     if (!accepted) {
         QVERIFY(scene.distanceMm == before.distanceMm && scene.biasMm == before.biasMm
-                && scene.jitterMm == before.jitterMm && scene.blankPercent == before.blankPercent);
+                && scene.jitterMm == before.jitterMm && scene.blankPercent == before.blankPercent
+                && scene.wanderPercent == before.wanderPercent);
     }
 }
 

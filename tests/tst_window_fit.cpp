@@ -1,6 +1,6 @@
 #include "app/MainWindow.h"
 #include "app/PlotTicks.h"
-#include "app/UiLanguage.h"
+#include "settings/UiLanguage.h"
 #include "app/WindowFit.h"
 #include "files/MeasurementLog.h"
 #include "link/LinkTexts.h"
@@ -11,6 +11,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QDialog>
 #include <QDir>
 #include <QLabel>
@@ -21,6 +22,7 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QStyleOptionButton>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtEndian>
@@ -304,6 +306,14 @@ void tst_WindowFit::everyWindowFitsTheScreenAndShowsItsTextsWhole()
         problems += problemsOf(top);
     }
     QCOMPARE(windows, 6);
+    // The statistics window's other tabs, and the span's hint to place cursors.
+    auto *statistics = window.findChild<QWidget *>(QStringLiteral("statisticsWindow"));
+    auto *tabs = statistics->findChild<QTabWidget *>(QStringLiteral("statisticsTabs"));
+    statistics->findChild<QComboBox *>(QStringLiteral("windowBox"))->setCurrentIndex(4);
+    for (int tab = 0; tab < tabs->count(); ++tab) {
+        tabs->setCurrentIndex(tab);
+        problems += problemsOf(statistics);
+    }
     problems += problemsWhileModal([&] { trigger(window, "actionStartLog"); });
     problems += problemsWhileModal([&] { trigger(window, "actionAbout"); });
     QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QLatin1Char('\n'))));
@@ -440,18 +450,31 @@ void tst_WindowFit::windowPlotsKeepTheirTickLabelsApartOnASmallScreen()
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     trigger(window, "actionStatistics");
     settle();
-    const QList<QCustomPlot *> plots = window.findChildren<QCustomPlot *>();
-    QCOMPARE(plots.size(), 3);
-    for (QCustomPlot *plot : plots) {
-        QVERIFY(plot->isVisible());
-        plot->xAxis->setRange(0, 12520);
-        plot->yAxis->setRange(1480, 1530.5);
-        plot->replot();
-        for (QCPAxis *axis : {plot->xAxis, plot->yAxis}) {
-            const QString overlap = overlappingLabels(axis);
-            QVERIFY2(overlap.isEmpty(), qPrintable(plot->objectName() + QStringLiteral(": ") + overlap));
+    // The statistics window's plots sit on tabs: each tab in turn.
+    auto *tabs = window.findChild<QTabWidget *>(QStringLiteral("statisticsTabs"));
+    QVERIFY(tabs);
+    QSet<QCustomPlot *> checked;
+    for (int tab = 0; tab < tabs->count(); ++tab) {
+        tabs->setCurrentIndex(tab);
+        settle();
+        for (QCustomPlot *plot : window.findChildren<QCustomPlot *>()) {
+            if (!plot->isVisible())
+                continue;
+            checked << plot;
+            // A log axis has no 0: the same decades from 0.001.
+            for (QCPAxis *axis : {plot->xAxis, plot->yAxis}) {
+                const bool log = axis->scaleType() == QCPAxis::stLogarithmic;
+                axis->setRange(axis == plot->xAxis ? (log ? 0.001 : 0) : 1480, axis == plot->xAxis ? 12520 : 1530.5);
+            }
+            plot->replot();
+            for (QCPAxis *axis : {plot->xAxis, plot->yAxis}) {
+                const QString overlap = overlappingLabels(axis);
+                QVERIFY2(overlap.isEmpty(), qPrintable(plot->objectName() + QStringLiteral(": ") + overlap));
+            }
         }
     }
+    QCOMPARE(checked.size(), window.findChildren<QCustomPlot *>().size());
+    QCOMPARE(checked.size(), 6);
 }
 
 QTEST_MAIN(tst_WindowFit)

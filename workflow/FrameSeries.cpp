@@ -8,6 +8,7 @@ FrameSample FrameSample::fromRecord(const MeasurementRecord &record)
 {
     FrameSample s;
     s.timeNs = record.hostNanoseconds;
+    s.deviceTimeUs = record.deviceTimestamp;
     s.firstPoint = record.distances.empty() ? 0 : record.distances.front();
     s.frameMean = qint16(record.info.average);
     s.blanked = record.blanked;
@@ -31,7 +32,9 @@ void FrameSeries::clear()
     currentStride = 1;
     gapPending = false;
     lastTimeNs = 0;
-    recentCount = 0;
+    lastDeviceTimeUs = -1;
+    hostIntervals = IntervalJudge();
+    deviceIntervals = IntervalJudge();
     intervalSumNs = 0;
     intervals = 0;
 }
@@ -43,19 +46,31 @@ void FrameSeries::markGap()
 
 // Judged against the median of the recent intervals, so that a rate that
 // drops for good becomes the new normal after a few frames.
-bool FrameSeries::isGap(qint64 intervalNs)
+bool FrameSeries::IntervalJudge::judge(qint64 intervalNs)
 {
     bool gap = false;
-    const int held = std::min(recentCount, kRecentIntervals);
+    const int held = std::min(count, kRecentIntervals);
     if (held > 0 && intervalNs > kMinGapNs) {
         qint64 sorted[kRecentIntervals];
         std::copy(recent, recent + held, sorted);
         std::nth_element(sorted, sorted + held / 2, sorted + held);
         gap = intervalNs > kGapFactor * sorted[held / 2];
     }
-    recent[recentCount % kRecentIntervals] = intervalNs;
-    ++recentCount;
+    recent[count % kRecentIntervals] = intervalNs;
+    ++count;
     return gap;
+}
+
+bool FrameSeries::isGap(const FrameSample &frame)
+{
+    const qint64 hostNs = frame.timeNs - lastTimeNs;
+    const bool hostGap = hostIntervals.judge(hostNs);
+    if (frame.deviceTimeUs < 0 || lastDeviceTimeUs < 0)
+        return hostGap;
+    const qint64 deviceUs = ((frame.deviceTimeUs - lastDeviceTimeUs) % kDeviceClockWrapUs + kDeviceClockWrapUs)
+        % kDeviceClockWrapUs;
+    const bool deviceGap = deviceIntervals.judge(deviceUs * 1000);
+    return deviceGap || hostNs >= kDeviceClockWrapUs * 1000;
 }
 
 bool FrameSeries::add(const FrameSample &frame)
@@ -63,7 +78,7 @@ bool FrameSeries::add(const FrameSample &frame)
     bool gap = gapPending;
     if (framesTaken > 0) {
         const qint64 interval = frame.timeNs - lastTimeNs;
-        gap = isGap(interval) || gap;
+        gap = isGap(frame) || gap;
         if (!gap && interval >= 0) {
             intervalSumNs += double(interval);
             ++intervals;
@@ -91,6 +106,7 @@ bool FrameSeries::add(const FrameSample &frame)
     }
     gapPending = false;
     lastTimeNs = frame.timeNs;
+    lastDeviceTimeUs = frame.deviceTimeUs;
     ++framesTaken;
     return true;
 }
@@ -154,6 +170,14 @@ qint64 FrameSeries::lowerBound(qint64 timeNs) const
             hi = mid;
     }
     return lo;
+}
+
+qint64 FrameSeries::firstOfLastFrames(qint64 frames) const
+{
+    qint64 i = count;
+    for (qint64 held = 0; i > 0 && held < frames; --i)
+        held += at(i - 1).frames;
+    return i;
 }
 
 GateCount FrameSeries::gateCount(qint64 from, qint64 to, const QualityGate &gate) const

@@ -12,7 +12,10 @@ struct MeasurementRecord;
 
 // One frame as the since-Start series takes it in.
 struct FrameSample {
-    qint64 timeNs = 0; // monotonic
+    qint64 timeNs = 0; // monotonic, on the host
+    // The device's own clock for the frame, microseconds wrapping at
+    // FrameSeries::kDeviceClockWrapUs; -1 when not known.
+    qint64 deviceTimeUs = -1;
     qint16 firstPoint = 0;
     qint16 frameMean = 0;
     bool blanked = false;
@@ -68,8 +71,11 @@ struct FrameEntry {
 //
 // Gaps split the run into stretches: markGap() (a pause, a reconnection),
 // and any interval more than kGapFactor times the median of the last 16 and
-// at least kMinGapNs. Merges never join entries across a gap while they
-// can avoid it.
+// at least kMinGapNs. Where the frames carry the device's clock, that clock
+// judges the interval: a host busy for a moment receives frames late but
+// none is missing, while frames lost on the link leave a jump in it; only
+// intervals longer than a turn of that clock go by the host's. Merges never
+// join entries across a gap while they can avoid it.
 class FrameSeries {
 public:
     static constexpr int kChunkShift = 14;
@@ -77,6 +83,7 @@ public:
     static constexpr int kMaxStride = 1 << 15;
     static constexpr int kGapFactor = 10;
     static constexpr qint64 kMinGapNs = 100000000;
+    static constexpr qint64 kDeviceClockWrapUs = 30000000;
 
     explicit FrameSeries(qint64 capacity = kDefaultCapacity);
 
@@ -100,6 +107,9 @@ public:
 
     // The first entry whose time is at least `timeNs` (size() when none).
     qint64 lowerBound(qint64 timeNs) const;
+    // The first of the newest entries that together hold `frames` frames
+    // (0 when all of them hold fewer); walks back over them.
+    qint64 firstOfLastFrames(qint64 frames) const;
     // Frames of entries [from, to) the gate keeps, of all of them.
     GateCount gateCount(qint64 from, qint64 to, const QualityGate &gate) const;
 
@@ -112,7 +122,13 @@ private:
     FrameEntry &entry(qint64 i) { return chunks[std::size_t(i >> kChunkShift)][std::size_t(i & kChunkMask)]; }
     void push(const FrameEntry &e);
     void thin(bool acrossGaps);
-    bool isGap(qint64 intervalNs);
+    // Recent intervals of one clock, and whether a new one is a gap among them.
+    struct IntervalJudge {
+        qint64 recent[kRecentIntervals] = {};
+        int count = 0;
+        bool judge(qint64 intervalNs);
+    };
+    bool isGap(const FrameSample &frame);
     static FrameEntry merged(const FrameEntry &a, const FrameEntry &b);
 
     qint64 maxEntries;
@@ -122,8 +138,9 @@ private:
     int currentStride = 1;
     bool gapPending = false;
     qint64 lastTimeNs = 0;
-    qint64 recent[kRecentIntervals] = {};
-    int recentCount = 0;
+    qint64 lastDeviceTimeUs = -1;
+    IntervalJudge hostIntervals;
+    IntervalJudge deviceIntervals;
     double intervalSumNs = 0;
     qint64 intervals = 0;
     quint64 rewrites = 0;

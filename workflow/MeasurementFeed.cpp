@@ -18,10 +18,31 @@ MeasurementFeed::MeasurementFeed(QObject *parent)
     clock.start();
 }
 
+void MeasurementFeed::connectNotify(const QMetaMethod &signal)
+{
+    if (signal == QMetaMethod::fromSignal(&MeasurementFeed::frameMeasured)) {
+        listened = true;
+        recount = false;
+    }
+}
+
+// Qt holds its connection lock here (and tells of a destroyed listener
+// before removing it), so whether anyone is left is asked at the next frame.
+// An invalid method: every signal was disconnected at once.
+void MeasurementFeed::disconnectNotify(const QMetaMethod &signal)
+{
+    if (!signal.isValid() || signal == QMetaMethod::fromSignal(&MeasurementFeed::frameMeasured))
+        recount = true;
+}
+
 void MeasurementFeed::publish(const quint8 *payload, std::size_t len, const FrameOutcome &outcome,
                               quint16 pointRate)
 {
-    if (!isSignalConnected(QMetaMethod::fromSignal(&MeasurementFeed::frameMeasured)))
+    if (recount) {
+        recount = false;
+        listened = isSignalConnected(QMetaMethod::fromSignal(&MeasurementFeed::frameMeasured));
+    }
+    if (!listened)
         return;
     const int n = MeasurementProcessor::pointCount(len);
     record.hostMsecsSinceEpoch = QDateTime::currentMSecsSinceEpoch();

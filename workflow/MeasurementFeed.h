@@ -36,7 +36,15 @@ signals:
     // The record is valid only during the call.
     void frameMeasured(const MeasurementRecord &record);
 
+protected:
+    void connectNotify(const QMetaMethod &signal) override;
+    void disconnectNotify(const QMetaMethod &signal) override;
+
 private:
+    // Kept as listeners come and go, so publish() asks Qt only after a
+    // disconnection, not for every frame.
+    bool listened = false;
+    bool recount = false;
     QElapsedTimer clock;
     const LinkCounters *linkCounters = nullptr;
     MeasurementRecord record; // reused: no allocation per frame once grown

@@ -84,7 +84,16 @@ StatisticsSummary RollingStatistics::summary(int window, Quantity quantity) cons
 
 int RollingStatistics::automaticBinWidth(int window, Quantity quantity) const
 {
-    const ValueCounts &counts = stats(window, quantity).counts();
+    return automaticBinWidthOf(stats(window, quantity).counts());
+}
+
+Histogram RollingStatistics::histogram(int window, Quantity quantity, int binWidth) const
+{
+    return histogramOf(stats(window, quantity).counts(), binWidth);
+}
+
+int RollingStatistics::automaticBinWidthOf(const ValueCounts &counts)
+{
     const qint64 n = counts.total();
     if (n < 2)
         return 1;
@@ -92,16 +101,15 @@ int RollingStatistics::automaticBinWidth(int window, Quantity quantity) const
     return std::max(1, int(std::ceil(2.0 * iqr / std::cbrt(double(n)))));
 }
 
-Histogram RollingStatistics::histogram(int window, Quantity quantity, int binWidth) const
+Histogram RollingStatistics::histogramOf(const ValueCounts &counts, int binWidth)
 {
     Histogram h;
-    const ValueCounts &counts = stats(window, quantity).counts();
     const qint64 n = counts.total();
     if (n == 0)
         return h;
     const int low = counts.kth(0);
     const int span = counts.kth(n - 1) - low + 1;
-    int width = binWidth > 0 ? binWidth : automaticBinWidth(window, quantity);
+    int width = binWidth > 0 ? binWidth : automaticBinWidthOf(counts);
     width = std::max(width, (span + kMaxBins - 1) / kMaxBins);
     h.first = low;
     h.width = width;

@@ -51,6 +51,9 @@ public:
     // at least 1, at most kMaxBins bins). The counts add up to the window's count.
     Histogram histogram(int window, Quantity quantity, int binWidth = 0) const;
     int automaticBinWidth(int window, Quantity quantity) const;
+    // The same over any multiset of values (a span's, for instance).
+    static Histogram histogramOf(const ValueCounts &counts, int binWidth = 0);
+    static int automaticBinWidthOf(const ValueCounts &counts);
 
     // Frames held in the history (the last 10,000 at most), and the one
     // `back` frames before the newest (0 is the newest).

@@ -1311,6 +1311,85 @@ limit (%)</translation>
         <source>自第一帧起的时间 (秒)</source>
         <translation>Time since the first frame (s)</translation>
     </message>
+    <message>
+        <source>区间 A–B</source>
+        <translation>Span A–B</translation>
+    </message>
+    <message>
+        <source>置信度 ≥</source>
+        <translation>Confidence ≥</translation>
+    </message>
+    <message>
+        <source>峰值 ≥</source>
+        <translation>Peak ≥</translation>
+    </message>
+    <message>
+        <source>概览</source>
+        <translation>Overview</translation>
+    </message>
+    <message>
+        <source>预热漂移</source>
+        <translation>Warm-up drift</translation>
+    </message>
+    <message>
+        <source>阿伦偏差</source>
+        <translation>Allan deviation</translation>
+    </message>
+    <message>
+        <source>信号质量</source>
+        <translation>Signal quality</translation>
+    </message>
+    <message>
+        <source>秒</source>
+        <translation>s</translation>
+    </message>
+    <message>
+        <source>跟随数据</source>
+        <translation>Follow the data</translation>
+    </message>
+    <message>
+        <source>请放置光标 A 和 B</source>
+        <translation>Place cursors A and B</translation>
+    </message>
+    <message>
+        <source>在时间曲线上按 Ctrl+单击，或用它的右键菜单</source>
+        <translation>Ctrl+click on the time plot, or use its right-click menu</translation>
+    </message>
+    <message>
+        <source>保留 %1 / %2 帧</source>
+        <translation>%1 of %2 frames kept</translation>
+    </message>
+    <message>
+        <source>光标 A (秒)</source>
+        <translation>Cursor A (s)</translation>
+    </message>
+    <message>
+        <source>光标 B (秒)</source>
+        <translation>Cursor B (s)</translation>
+    </message>
+</context>
+<context>
+    <name>StepCommand</name>
+    <message>
+        <source>命令被信号终止</source>
+        <translation>The command was ended by a signal</translation>
+    </message>
+    <message>
+        <source>命令以退出码 %1 结束</source>
+        <translation>The command exited with code %1</translation>
+    </message>
+    <message>
+        <source>命令无法启动：%1</source>
+        <translation>The command could not be started: %1</translation>
+    </message>
+    <message>
+        <source>命令在 %1 s 内未结束，已终止</source>
+        <translation>The command did not end within %1 s and was killed</translation>
+    </message>
+    <message>
+        <source>（最后输出：%1）</source>
+        <translation> (last output: %1)</translation>
+    </message>
 </context>
 <context>
     <name>TestPlanTexts</name>
@@ -1409,6 +1488,41 @@ limit (%)</translation>
     <message>
         <source>无法保存测试计划 %1：%2</source>
         <translation>Cannot save the test plan %1: %2</translation>
+    </message>
+</context>
+<context>
+    <name>TestRunner</name>
+    <message>
+        <source>开始命令 (0x02) 后 %1 ms 内没有测量帧</source>
+        <translation>No measurement frame within %1 ms of the start command (0x02)</translation>
+    </message>
+    <message>
+        <source>将目标置于 %1 mm 处，然后按 继续</source>
+        <translation>Place the target at %1 mm, then press Continue</translation>
+    </message>
+    <message>
+        <source>已有测试在运行</source>
+        <translation>A test run is already going on</translation>
+    </message>
+    <message>
+        <source>测试无法开始：%1</source>
+        <translation>The test run cannot start: %1</translation>
+    </message>
+    <message>
+        <source>操作员中止</source>
+        <translation>Aborted by the operator</translation>
+    </message>
+    <message>
+        <source>超过 %1 ms 没有收到测量帧</source>
+        <translation>No measurement frame for more than %1 ms</translation>
+    </message>
+    <message>
+        <source>采集被另一条停止命令中断</source>
+        <translation>Acquisition was stopped by another stop command</translation>
+    </message>
+    <message>
+        <source>连接已断开（串口已关闭）</source>
+        <translation>The link was lost (the serial port closed)</translation>
     </message>
 </context>
 <context>
@@ -1592,6 +1706,37 @@ limit (%)</translation>
     </message>
 </context>
 <context>
+    <name>UnitIdentifier</name>
+    <message>
+        <source>停止命令 (0x0F)</source>
+        <translation>Stop command (0x0F)</translation>
+    </message>
+    <message>
+        <source>设备信息请求 (0x14)</source>
+        <translation>Device information request (0x14)</translation>
+    </message>
+    <message>
+        <source>校准参数请求 (0x12)</source>
+        <translation>Calibration parameter request (0x12)</translation>
+    </message>
+    <message>
+        <source>无法识别设备：链路未被占用，请求不能发送</source>
+        <translation>Cannot identify the device: the link is not held, so no request may be sent</translation>
+    </message>
+    <message>
+        <source>%1 未获应答：串口已关闭</source>
+        <translation>%1 unanswered: the serial port closed</translation>
+    </message>
+    <message>
+        <source>%1 在 %2 ms 内无应答（共发送 %3 次）</source>
+        <translation>%1 unanswered within %2 ms (sent %3 times)</translation>
+    </message>
+    <message>
+        <source>%1 的应答只有 %2 字节，需要 %3 字节（共发送 %4 次）</source>
+        <translation>The answer to %1 has only %2 bytes, %3 needed (sent %4 times)</translation>
+    </message>
+</context>
+<context>
     <name>comSettings</name>
     <message>
         <source>手动设置串口</source>
@@ -1636,6 +1781,98 @@ limit (%)</translation>
     <message>
         <source>应用</source>
         <translation>Apply</translation>
+    </message>
+</context>
+<context>
+    <name>AllanPanel</name>
+    <message>
+        <source>τ (秒)</source>
+        <translation>τ (s)</translation>
+    </message>
+    <message>
+        <source>阿伦偏差 (mm)</source>
+        <translation>Allan deviation (mm)</translation>
+    </message>
+    <message>
+        <source>复制阿伦偏差为文本</source>
+        <translation>Copy the Allan deviation as text</translation>
+    </message>
+    <message>
+        <source>数据不足：至少需要三帧</source>
+        <translation>Too little data: needs three frames at least</translation>
+    </message>
+    <message>
+        <source>τ 从一帧间隔到运行时间的三分之一</source>
+        <translation>τ from one frame interval to a third of the run</translation>
+    </message>
+</context>
+<context>
+    <name>DriftPanel</name>
+    <message>
+        <source>滚动区间 </source>
+        <translation>Rolling interval </translation>
+    </message>
+    <message>
+        <source> 秒</source>
+        <translation> s</translation>
+    </message>
+    <message>
+        <source>稳定带 ±</source>
+        <translation>Band ±</translation>
+    </message>
+    <message>
+        <source>滚动平均距离</source>
+        <translation>Rolling mean distance</translation>
+    </message>
+    <message>
+        <source>稳定于 %1 秒后</source>
+        <translation>Settled after %1 s</translation>
+    </message>
+    <message>
+        <source>尚未稳定：最近 %1 秒内滚动平均值仍超出最终值 ±%2 mm</source>
+        <translation>Not settled: within the last %1 s the rolling mean still left ±%2 mm of its final value</translation>
+    </message>
+    <message>
+        <source>数据不足：需要至少两个滚动区间 (%1 秒) 的有效帧</source>
+        <translation>Too little data: needs kept frames over two rolling intervals (%1 s)</translation>
+    </message>
+</context>
+<context>
+    <name>PlotCursors</name>
+    <message>
+        <source>在此放置光标 A</source>
+        <translation>Place cursor A here</translation>
+    </message>
+    <message>
+        <source>在此放置光标 B</source>
+        <translation>Place cursor B here</translation>
+    </message>
+    <message>
+        <source>移除光标</source>
+        <translation>Remove the cursors</translation>
+    </message>
+</context>
+<context>
+    <name>QualityPanel</name>
+    <message>
+        <source>峰值</source>
+        <translation>Peak</translation>
+    </message>
+    <message>
+        <source>噪声</source>
+        <translation>Noise</translation>
+    </message>
+    <message>
+        <source>置信度</source>
+        <translation>Confidence</translation>
+    </message>
+    <message>
+        <source>距离</source>
+        <translation>Distance</translation>
+    </message>
+    <message>
+        <source>横轴</source>
+        <translation>X axis</translation>
     </message>
 </context>
 </TS>

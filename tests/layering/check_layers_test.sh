@@ -33,7 +33,12 @@ expect fail "$(tree results/A.cpp '#include "app/MainWindow.h"')" "a new folder 
 expect fail "$(tree cli/A.cpp '#include "widgets/UserPrompts.h"')" "the command-line tool including a widget"
 expect fail "$(tree io/A.cpp '#include "link/QTRNet.h"')" "io/ including the link"
 expect pass "$(tree files/A.cpp '#include "io/RegularFile.h"')" "files/ including io/"
+expect pass "$(tree cli/A.cpp '#include "settings/UiLanguage.h"')" "the command-line tool including the settings"
+expect fail "$(tree cli/A.cpp '#include "app/SettingsRules.h"')" "the command-line tool including app/"
+expect fail "$(tree settings/A.cpp '#include "link/QTRNet.h"')" "settings/ including the link"
 expect fail "$(tree report/A.cpp '#include "widgets/UserPrompts.h"')" "the report including a widget"
+expect fail "$(tree runsession/A.cpp '#include "widgets/UserPrompts.h"')" "the run session including a widget"
+expect fail "$(tree testrun/A.cpp '#include "runsession/RunSession.h"')" "the runner including its session"
 expect pass "$(tree app/A.cpp '#include "workflow/CommandSet.h"')" "the window including any layer"
 expect pass "$(tree files/A.cpp '#include <QFile>')" "a system header"
 

@@ -20,8 +20,9 @@ for pkg in libqt5core5a libqt5gui5 libqt5widgets5 libqt5serialport5 libqcustompl
     echo "$depends" | grep -qx "$pkg" || fail "Depends lacks $pkg: $(grep Depends "$out/info")"
 done
 contents=$(dpkg-deb -c "$deb")
-for f in usr/bin/lidar-waveform usr/bin/lidar-sim usr/bin/lidar-waveform-desktop \
+for f in usr/bin/lidar-waveform usr/bin/lidar-cli usr/bin/lidar-sim usr/bin/lidar-waveform-desktop \
          usr/share/applications/lidar-waveform.desktop usr/share/man/man1/lidar-waveform.1 \
+         usr/share/man/man1/lidar-cli.1 usr/share/bash-completion/completions/lidar-cli \
          usr/share/icons/hicolor/32x32/apps/lidar-waveform.png usr/share/doc/lidar-waveform/copyright; do
     echo "$contents" | grep -q " \./$f\$" || fail "package lacks /$f"
 done

@@ -22,6 +22,10 @@ PtyPair::PtyPair()
     cfmakeraw(&tio);
     tcsetattr(slave, TCSANOW, &tio);
     fcntl(masterFd, F_SETFL, fcntl(masterFd, F_GETFL) | O_NONBLOCK);
+    // A program the test starts must not hold the device's side open: closing
+    // it would then unplug nothing.
+    fcntl(masterFd, F_SETFD, FD_CLOEXEC);
+    fcntl(slave, F_SETFD, FD_CLOEXEC);
     slavePath = QString::fromLocal8Bit(name);
     // Holding the slave open keeps the master readable across port reopens.
     slaveKeepFd = slave;

@@ -1,5 +1,6 @@
-#include "app/SettingsRules.h"
+#include "settings/SettingsRules.h"
 
+#include <QSettings>
 #include <QtMath>
 
 namespace SettingsRules {
@@ -7,6 +8,16 @@ namespace SettingsRules {
 QString fileName()
 {
     return QStringLiteral("Trivane_QZ90.ini");
+}
+
+QString resultsDatabaseKey()
+{
+    return QStringLiteral("ResultsDatabase");
+}
+
+QString storedText(const QString &key)
+{
+    return QSettings(fileName(), QSettings::IniFormat).value(key).toString();
 }
 
 QSize defaultWindowSize(const QSize &available)

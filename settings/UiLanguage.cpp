@@ -1,4 +1,4 @@
-#include "app/UiLanguage.h"
+#include "settings/UiLanguage.h"
 
 #include <QCoreApplication>
 #include <QLibraryInfo>

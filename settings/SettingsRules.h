@@ -4,11 +4,19 @@
 #include <QString>
 #include <QVariant>
 
-// The arithmetic of the settings file, kept apart from the window.
+// The settings file's name, keys and arithmetic, kept apart from the window
+// so that the command-line tool reads the same file.
 namespace SettingsRules {
 
 // The settings file, relative: it lies in the working directory.
 QString fileName();
+
+// Where accuracy runs are stored: an SQLite file or a server's URL; empty
+// for the default, results.sqlite in the working directory.
+QString resultsDatabaseKey();
+// The text stored under `key` in the settings file of the working
+// directory; empty when the file or the key is missing.
+QString storedText(const QString &key);
 
 // Three quarters of the available area, each side rounded to the nearest
 // integer twice (after the quarter and after the times three), so 1366 gives
