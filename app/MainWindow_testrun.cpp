@@ -4,12 +4,14 @@
 #include "app/TestWindows.h"
 
 #include <QMenu>
+#include <QSerialPort>
 
 // The Test menu, between Download and Help: running plans, editing them,
 // and the stored results.
 void MainWindow::setupTestMenu()
 {
     testWindows = new TestWindows(this, testRunSettings);
+    testWindows->setLink(net, measurementFeed, [this] { return serialPort->isOpen() || openCom(); });
     auto *menu = new QMenu(tr("测试"), ui->menuBar);
     menu->setObjectName(QStringLiteral("menuTest"));
     ui->menuBar->insertMenu(ui->menuHelp->menuAction(), menu);
@@ -18,7 +20,7 @@ void MainWindow::setupTestMenu()
         QString text;
         void (TestWindows::*show)();
     } entries[] = {
-        {"actionRunTestPlan", tr("运行测试计划..."), nullptr},
+        {"actionRunTestPlan", tr("运行测试计划..."), &TestWindows::runPlan},
         {"actionEditTestPlan", tr("编辑测试计划..."), &TestWindows::showEditor},
         {"actionTestResults", tr("测试结果..."), &TestWindows::showResults},
     };
@@ -26,7 +28,6 @@ void MainWindow::setupTestMenu()
         auto *action = new QAction(entry.text, this);
         action->setObjectName(QLatin1String(entry.objectName));
         menu->addAction(action);
-        if (entry.show)
-            connect(action, &QAction::triggered, testWindows, entry.show);
+        connect(action, &QAction::triggered, testWindows, entry.show);
     }
 }

@@ -13,6 +13,29 @@
     </message>
 </context>
 <context>
+    <name>AllanPanel</name>
+    <message>
+        <source>τ (秒)</source>
+        <translation>τ (s)</translation>
+    </message>
+    <message>
+        <source>阿伦偏差 (mm)</source>
+        <translation>Allan deviation (mm)</translation>
+    </message>
+    <message>
+        <source>复制阿伦偏差为文本</source>
+        <translation>Copy the Allan deviation as text</translation>
+    </message>
+    <message>
+        <source>数据不足：至少需要三帧</source>
+        <translation>Too little data: needs three frames at least</translation>
+    </message>
+    <message>
+        <source>τ 从一帧间隔到运行时间的三分之一</source>
+        <translation>τ from one frame interval to a third of the run</translation>
+    </message>
+</context>
+<context>
     <name>ChineseFontCheck</name>
     <message>
         <source>没有安装含简体中文字形的字体，界面中的中文将显示为方框。请安装软件包 %1。</source>
@@ -96,6 +119,37 @@
         <source>download image error</source>
         <comment>calibration table</comment>
         <translation>The calibration table download failed</translation>
+    </message>
+</context>
+<context>
+    <name>DriftPanel</name>
+    <message>
+        <source>滚动区间 </source>
+        <translation>Rolling interval </translation>
+    </message>
+    <message>
+        <source> 秒</source>
+        <translation> s</translation>
+    </message>
+    <message>
+        <source>稳定带 ±</source>
+        <translation>Band ±</translation>
+    </message>
+    <message>
+        <source>滚动平均距离</source>
+        <translation>Rolling mean distance</translation>
+    </message>
+    <message>
+        <source>稳定于 %1 秒后</source>
+        <translation>Settled after %1 s</translation>
+    </message>
+    <message>
+        <source>尚未稳定：最近 %1 秒内滚动平均值仍超出最终值 ±%2 mm</source>
+        <translation>Not settled: within the last %1 s the rolling mean still left ±%2 mm of its final value</translation>
+    </message>
+    <message>
+        <source>数据不足：需要至少两个滚动区间 (%1 秒) 的有效帧</source>
+        <translation>Too little data: needs kept frames over two rolling intervals (%1 s)</translation>
     </message>
 </context>
 <context>
@@ -784,6 +838,44 @@ limit (%)</translation>
     </message>
 </context>
 <context>
+    <name>PlotCursors</name>
+    <message>
+        <source>在此放置光标 A</source>
+        <translation>Place cursor A here</translation>
+    </message>
+    <message>
+        <source>在此放置光标 B</source>
+        <translation>Place cursor B here</translation>
+    </message>
+    <message>
+        <source>移除光标</source>
+        <translation>Remove the cursors</translation>
+    </message>
+</context>
+<context>
+    <name>QualityPanel</name>
+    <message>
+        <source>峰值</source>
+        <translation>Peak</translation>
+    </message>
+    <message>
+        <source>噪声</source>
+        <translation>Noise</translation>
+    </message>
+    <message>
+        <source>置信度</source>
+        <translation>Confidence</translation>
+    </message>
+    <message>
+        <source>距离</source>
+        <translation>Distance</translation>
+    </message>
+    <message>
+        <source>横轴</source>
+        <translation>X axis</translation>
+    </message>
+</context>
+<context>
     <name>ResultsDatabase</name>
     <message>
         <source>Qt 的 SQLite 驱动未安装（软件包 libqt5sql5-sqlite）</source>
@@ -1081,6 +1173,10 @@ limit (%)</translation>
         <source>单元 %1 在各参考距离的偏差，按测试先后</source>
         <translation>Bias of unit %1 at each reference, run after run</translation>
     </message>
+    <message>
+        <source>（无效）</source>
+        <translation>(invalid)</translation>
+    </message>
 </context>
 <context>
     <name>ResultsWriter</name>
@@ -1204,6 +1300,247 @@ limit (%)</translation>
     <message>
         <source>无法从 %1 判断报告格式：文件名请以 .html 或 .pdf 结尾</source>
         <translation>Cannot tell the report format from %1: end the name in .html or .pdf</translation>
+    </message>
+</context>
+<context>
+    <name>RunWindow</name>
+    <message>
+        <source>运行测试计划</source>
+        <translation>Run Test Plan</translation>
+    </message>
+    <message>
+        <source>设备：尚未识别</source>
+        <translation>Unit: not identified yet</translation>
+    </message>
+    <message>
+        <source>选择测试计划，连接设备，然后按 开始测试</source>
+        <translation>Choose a test plan, connect the unit, then press Start run</translation>
+    </message>
+    <message>
+        <source>选择...</source>
+        <translation>Choose...</translation>
+    </message>
+    <message>
+        <source>开始测试</source>
+        <translation>Start run</translation>
+    </message>
+    <message>
+        <source>测试计划</source>
+        <translation>Test plan</translation>
+    </message>
+    <message>
+        <source>步骤</source>
+        <translation>Step</translation>
+    </message>
+    <message>
+        <source>参考 (mm)</source>
+        <translation>Reference (mm)</translation>
+    </message>
+    <message>
+        <source>帧</source>
+        <translation>Frames</translation>
+    </message>
+    <message>
+        <source>均值 (mm)</source>
+        <translation>Mean (mm)</translation>
+    </message>
+    <message>
+        <source>偏差 (mm)</source>
+        <translation>Bias (mm)</translation>
+    </message>
+    <message>
+        <source>标准差 (mm)</source>
+        <translation>Std dev (mm)</translation>
+    </message>
+    <message>
+        <source>结论</source>
+        <translation>Verdict</translation>
+    </message>
+    <message>
+        <source>有命令的步骤自动进行</source>
+        <translation>Steps with a command go on by themselves</translation>
+    </message>
+    <message>
+        <source>勾选时，只在需要放置目标的步骤前等待 继续；否则每一步之后都等待，以便重测</source>
+        <translation>When checked, the run waits for Continue only before a step whose target must be placed; otherwise it waits after every step, so that a step can be measured again</translation>
+    </message>
+    <message>
+        <source>继续</source>
+        <translation>Continue</translation>
+    </message>
+    <message>
+        <source>重测此步</source>
+        <translation>Retry step</translation>
+    </message>
+    <message>
+        <source>中止</source>
+        <translation>Abort</translation>
+    </message>
+    <message>
+        <source>选择测试计划</source>
+        <translation>Choose a test plan</translation>
+    </message>
+    <message>
+        <source>测试计划 (*.json);;所有文件 (*)</source>
+        <translation>Test plans (*.json);;All files (*)</translation>
+    </message>
+    <message>
+        <source>%1：%2 个步骤</source>
+        <translation>%1: %2 steps</translation>
+    </message>
+    <message>
+        <source>%1：%2 个步骤，其中 %3 个运行命令</source>
+        <translation>%1: %2 steps, %3 of them run a command</translation>
+    </message>
+    <message>
+        <source>第 %1 步（%2 mm）：%3</source>
+        <translation>Step %1 (%2 mm): %3</translation>
+    </message>
+    <message>
+        <source>测试计划 %1 会在步骤开始前用系统 shell 运行下列命令：
+
+%2
+
+计划中的命令就是程序，以你的权限运行：只运行读过并信任的计划。
+运行这些命令吗？</source>
+        <translation>The test plan %1 runs these commands with the system shell before its steps:
+
+%2
+
+A plan&apos;s commands are programs and run with your rights: run only plans you have read and trust.
+Run these commands?</translation>
+    </message>
+    <message>
+        <source>运行计划中的命令？</source>
+        <translation>Run the plan&apos;s commands?</translation>
+    </message>
+    <message>
+        <source>设置 %1 无效：%2。测试没有开始。</source>
+        <translation>The setting %1 is invalid: %2. The run did not start.</translation>
+    </message>
+    <message>
+        <source>计划中的命令未获同意：测试没有开始。</source>
+        <translation>The plan&apos;s commands were not agreed to: the run did not start.</translation>
+    </message>
+    <message>
+        <source>串口没有打开，也无法打开：请先在 设置 中选择串口。</source>
+        <translation>The serial port is not open and cannot be opened: choose the port under Settings first.</translation>
+    </message>
+    <message>
+        <source>设备：正在识别...</source>
+        <translation>Unit: identifying...</translation>
+    </message>
+    <message>
+        <source>正在识别设备：停止采集，读取设备信息和校准参数</source>
+        <translation>Identifying the unit: stopping acquisition, reading the device information and the calibration parameters</translation>
+    </message>
+    <message>
+        <source>中止测试？</source>
+        <translation>Abort the run?</translation>
+    </message>
+    <message>
+        <source>测试正在进行。中止它吗？已完成的步骤会保存，测试记为 INCOMPLETE。</source>
+        <translation>A run is in progress. Abort it? The finished steps are kept and the run is recorded as INCOMPLETE.</translation>
+    </message>
+    <message>
+        <source>命令：%1</source>
+        <translation>Command: %1</translation>
+    </message>
+    <message>
+        <source>第 %1 步</source>
+        <translation>Step %1</translation>
+    </message>
+    <message>
+        <source>第 %1 步（%2 mm）</source>
+        <translation>step %1 (%2 mm)</translation>
+    </message>
+    <message>
+        <source>设备：%1    固件 %2    硬件 %3</source>
+        <translation>Unit: %1    firmware %2    hardware %3</translation>
+    </message>
+    <message>
+        <source>设备：未识别</source>
+        <translation>Unit: not identified</translation>
+    </message>
+    <message>
+        <source>无法识别设备，测试没有开始：%1</source>
+        <translation>The unit could not be identified, the run did not start: %1</translation>
+    </message>
+    <message>
+        <source>所有步骤已测完：按 继续 结束测试</source>
+        <translation>All steps are measured: press Continue to end the run</translation>
+    </message>
+    <message>
+        <source>按 继续 开始%1，先运行它的命令</source>
+        <translation>Press Continue to begin %1, which runs its command first</translation>
+    </message>
+    <message>
+        <source>%1：%2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>%1：正在运行命令 %2</source>
+        <translation>%1: running the command %2</translation>
+    </message>
+    <message>
+        <source>%1：正在测量，共 %2 帧</source>
+        <translation>%1: measuring %2 frames</translation>
+    </message>
+    <message>
+        <source>未完成：%1：%2</source>
+        <translation>Incomplete: %1: %2</translation>
+    </message>
+    <message>
+        <source>未完成：只测了 %1 / %2 个步骤</source>
+        <translation>Incomplete: only %1 of %2 steps measured</translation>
+    </message>
+    <message>
+        <source>全部 %1 个步骤都在限值内</source>
+        <translation>All %1 steps within their limits</translation>
+    </message>
+    <message>
+        <source>超出限值：%1</source>
+        <translation>Outside the limits: %1</translation>
+    </message>
+    <message>
+        <source>，</source>
+        <translation>, </translation>
+    </message>
+    <message>
+        <source>线性拟合：有数据的步骤少于两个</source>
+        <translation>Linearity fit: fewer than two steps have figures</translation>
+    </message>
+    <message>
+        <source>线性拟合：各步骤的参考距离相同</source>
+        <translation>Linearity fit: all steps have the same reference</translation>
+    </message>
+    <message>
+        <source>线性拟合：斜率 %1，偏移 %2 mm，R² %3，最大残差 %4 mm（%5 mm 处）</source>
+        <translation>Linearity fit: slope %1, offset %2 mm, R² %3, largest residual %4 mm (at %5 mm)</translation>
+    </message>
+    <message>
+        <source>结果：%1</source>
+        <translation>Results: %1</translation>
+    </message>
+    <message>
+        <source>结果未能保存：%1</source>
+        <translation>Results not stored: %1</translation>
+    </message>
+    <message>
+        <source>报告：%1</source>
+        <translation>Report: %1</translation>
+    </message>
+    <message>
+        <source>报告未能写入：%1</source>
+        <translation>Report not written: %1</translation>
+    </message>
+    <message>
+        <source>批次汇总：%1</source>
+        <translation>Lot summary: %1</translation>
+    </message>
+    <message>
+        <source>批次汇总未能写入：%1</source>
+        <translation>Lot summary not written: %1</translation>
     </message>
 </context>
 <context>
@@ -1389,6 +1726,69 @@ limit (%)</translation>
     <message>
         <source>（最后输出：%1）</source>
         <translation> (last output: %1)</translation>
+    </message>
+</context>
+<context>
+    <name>StepFiguresView</name>
+    <message>
+        <source>帧</source>
+        <translation>Frames</translation>
+    </message>
+    <message>
+        <source>均值</source>
+        <translation>Mean</translation>
+    </message>
+    <message>
+        <source>偏差</source>
+        <translation>Bias</translation>
+    </message>
+    <message>
+        <source>标准差</source>
+        <translation>Std dev</translation>
+    </message>
+    <message>
+        <source>屏蔽比例</source>
+        <translation>Blanked</translation>
+    </message>
+    <message>
+        <source>帧率</source>
+        <translation>Frame rate</translation>
+    </message>
+    <message>
+        <source>当前步骤</source>
+        <translation>Current step</translation>
+    </message>
+    <message>
+        <source>第 %1 步：%2 mm</source>
+        <translation>Step %1: %2 mm</translation>
+    </message>
+    <message>
+        <source>不检查</source>
+        <translation>not checked</translation>
+    </message>
+    <message>
+        <source>≤ ±%1 mm</source>
+        <translation>≤ ±%1 mm</translation>
+    </message>
+    <message>
+        <source>≤ %1 mm</source>
+        <translation>≤ %1 mm</translation>
+    </message>
+    <message>
+        <source>≤ %1 %</source>
+        <translation>≤ %1 %</translation>
+    </message>
+    <message>
+        <source>≥ %1 Hz</source>
+        <translation>≥ %1 Hz</translation>
+    </message>
+    <message>
+        <source>稳定中（丢弃帧）</source>
+        <translation>settling (frames discarded)</translation>
+    </message>
+    <message>
+        <source>%1 / %2，保留 %3</source>
+        <translation>%1 / %2, %3 kept</translation>
     </message>
 </context>
 <context>
@@ -1691,21 +2091,6 @@ limit (%)</translation>
     </message>
 </context>
 <context>
-    <name>UnitTrendPlot</name>
-    <message>
-        <source>测试（按时间先后）</source>
-        <translation>Runs (oldest first)</translation>
-    </message>
-    <message>
-        <source>偏差 (mm)</source>
-        <translation>Bias (mm)</translation>
-    </message>
-    <message>
-        <source>%1 mm</source>
-        <translation>%1 mm</translation>
-    </message>
-</context>
-<context>
     <name>UnitIdentifier</name>
     <message>
         <source>停止命令 (0x0F)</source>
@@ -1734,6 +2119,21 @@ limit (%)</translation>
     <message>
         <source>%1 的应答只有 %2 字节，需要 %3 字节（共发送 %4 次）</source>
         <translation>The answer to %1 has only %2 bytes, %3 needed (sent %4 times)</translation>
+    </message>
+</context>
+<context>
+    <name>UnitTrendPlot</name>
+    <message>
+        <source>测试（按时间先后）</source>
+        <translation>Runs (oldest first)</translation>
+    </message>
+    <message>
+        <source>偏差 (mm)</source>
+        <translation>Bias (mm)</translation>
+    </message>
+    <message>
+        <source>%1 mm</source>
+        <translation>%1 mm</translation>
     </message>
 </context>
 <context>
@@ -1781,98 +2181,6 @@ limit (%)</translation>
     <message>
         <source>应用</source>
         <translation>Apply</translation>
-    </message>
-</context>
-<context>
-    <name>AllanPanel</name>
-    <message>
-        <source>τ (秒)</source>
-        <translation>τ (s)</translation>
-    </message>
-    <message>
-        <source>阿伦偏差 (mm)</source>
-        <translation>Allan deviation (mm)</translation>
-    </message>
-    <message>
-        <source>复制阿伦偏差为文本</source>
-        <translation>Copy the Allan deviation as text</translation>
-    </message>
-    <message>
-        <source>数据不足：至少需要三帧</source>
-        <translation>Too little data: needs three frames at least</translation>
-    </message>
-    <message>
-        <source>τ 从一帧间隔到运行时间的三分之一</source>
-        <translation>τ from one frame interval to a third of the run</translation>
-    </message>
-</context>
-<context>
-    <name>DriftPanel</name>
-    <message>
-        <source>滚动区间 </source>
-        <translation>Rolling interval </translation>
-    </message>
-    <message>
-        <source> 秒</source>
-        <translation> s</translation>
-    </message>
-    <message>
-        <source>稳定带 ±</source>
-        <translation>Band ±</translation>
-    </message>
-    <message>
-        <source>滚动平均距离</source>
-        <translation>Rolling mean distance</translation>
-    </message>
-    <message>
-        <source>稳定于 %1 秒后</source>
-        <translation>Settled after %1 s</translation>
-    </message>
-    <message>
-        <source>尚未稳定：最近 %1 秒内滚动平均值仍超出最终值 ±%2 mm</source>
-        <translation>Not settled: within the last %1 s the rolling mean still left ±%2 mm of its final value</translation>
-    </message>
-    <message>
-        <source>数据不足：需要至少两个滚动区间 (%1 秒) 的有效帧</source>
-        <translation>Too little data: needs kept frames over two rolling intervals (%1 s)</translation>
-    </message>
-</context>
-<context>
-    <name>PlotCursors</name>
-    <message>
-        <source>在此放置光标 A</source>
-        <translation>Place cursor A here</translation>
-    </message>
-    <message>
-        <source>在此放置光标 B</source>
-        <translation>Place cursor B here</translation>
-    </message>
-    <message>
-        <source>移除光标</source>
-        <translation>Remove the cursors</translation>
-    </message>
-</context>
-<context>
-    <name>QualityPanel</name>
-    <message>
-        <source>峰值</source>
-        <translation>Peak</translation>
-    </message>
-    <message>
-        <source>噪声</source>
-        <translation>Noise</translation>
-    </message>
-    <message>
-        <source>置信度</source>
-        <translation>Confidence</translation>
-    </message>
-    <message>
-        <source>距离</source>
-        <translation>Distance</translation>
-    </message>
-    <message>
-        <source>横轴</source>
-        <translation>X axis</translation>
     </message>
 </context>
 </TS>
