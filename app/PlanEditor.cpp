@@ -222,7 +222,9 @@ QWidget *PlanEditor::buildSteps()
     row->addLayout(buttons);
     auto *layout = new QVBoxLayout(box);
     layout->addLayout(row);
-    layout->addWidget(new QLabel(tr("空白单元格沿用计划的默认值；命令在稳定时间之前由系统命令行执行。"), box));
+    auto *note = new QLabel(tr("空白单元格沿用计划的默认值；命令在稳定时间之前由系统命令行执行。"), box);
+    note->setWordWrap(true);
+    layout->addWidget(note);
     return box;
 }
 

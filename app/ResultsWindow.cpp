@@ -86,6 +86,7 @@ ResultsWindow::ResultsWindow(const TestRunSettings &settings, QWidget *parent)
     whereLine = new QLabel(this);
     whereLine->setObjectName(QStringLiteral("whereLine"));
     whereLine->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    whereLine->setWordWrap(true); // two absolute paths
 
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(buildFilters());

@@ -654,11 +654,11 @@ No permission</translation>
     </message>
     <message>
         <source>第一个点的距离 (first)</source>
-        <translation>First point&apos;s distance (first)</translation>
+        <translation>First point (first)</translation>
     </message>
     <message>
         <source>帧平均距离 (mean)</source>
-        <translation>Frame mean distance (mean)</translation>
+        <translation>Frame mean (mean)</translation>
     </message>
     <message>
         <source>名称</source>
