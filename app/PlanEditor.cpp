@@ -188,7 +188,8 @@ QWidget *PlanEditor::buildSteps()
         tr("偏差限 (%)", "column"),    tr("标准差限 (mm)", "column"), tr("滤除比例限 (%)", "column"),
         tr("最低帧率 (Hz)", "column"), tr("命令", "column")};
     for (int c = 0; c < ColumnCount; ++c) {
-        auto *header = new QTableWidgetItem(headers[c]);
+        // A unit on a line of its own keeps the columns narrow.
+        auto *header = new QTableWidgetItem(QString(headers[c]).replace(QStringLiteral(" ("), QStringLiteral("\n(")));
         header->setToolTip(columnKey(c));
         table->setHorizontalHeaderItem(c, header);
     }

@@ -771,8 +771,7 @@ No permission</translation>
     <message>
         <source>参考距离 (mm)</source>
         <comment>column</comment>
-        <translation>Reference
-(mm)</translation>
+        <translation>Reference (mm)</translation>
     </message>
     <message>
         <source>帧数</source>
@@ -782,50 +781,42 @@ No permission</translation>
     <message>
         <source>稳定时间 (s)</source>
         <comment>column</comment>
-        <translation>Settle
-time (s)</translation>
+        <translation>Settle time (s)</translation>
     </message>
     <message>
         <source>距离取值</source>
         <comment>column</comment>
-        <translation>Distance
-taken</translation>
+        <translation>Distance taken</translation>
     </message>
     <message>
         <source>最低置信度</source>
         <comment>column</comment>
-        <translation>Minimum
-confidence</translation>
+        <translation>Minimum confidence</translation>
     </message>
     <message>
         <source>偏差限 (mm)</source>
         <comment>column</comment>
-        <translation>Bias limit
-(mm)</translation>
+        <translation>Bias limit (mm)</translation>
     </message>
     <message>
         <source>偏差限 (%)</source>
         <comment>column</comment>
-        <translation>Bias limit
-(%)</translation>
+        <translation>Bias limit (%)</translation>
     </message>
     <message>
         <source>标准差限 (mm)</source>
         <comment>column</comment>
-        <translation>Std. dev.
-limit (mm)</translation>
+        <translation>Std. dev. limit (mm)</translation>
     </message>
     <message>
         <source>滤除比例限 (%)</source>
         <comment>column</comment>
-        <translation>Blanked
-limit (%)</translation>
+        <translation>Blanked limit (%)</translation>
     </message>
     <message>
         <source>最低帧率 (Hz)</source>
         <comment>column</comment>
-        <translation>Min. rate
-(Hz)</translation>
+        <translation>Min. rate (Hz)</translation>
     </message>
     <message>
         <source>命令</source>
