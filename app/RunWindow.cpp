@@ -78,6 +78,8 @@ RunWindow::RunWindow(QTRNet *net, MeasurementFeed *feed, const TestRunSettings &
     promptFont.setPointSizeF(promptFont.pointSizeF() * 1.25);
     promptLabel->setFont(promptFont);
     figures = new StepFiguresView(this);
+    noticeLabel = wrappingLabel("storeNotice", this);
+    setColor(noticeLabel, VerdictStyle::incompleteColor());
     errorLabel = wrappingLabel("errorLabel", this);
     setColor(errorLabel, VerdictStyle::failColor());
 
@@ -91,6 +93,7 @@ RunWindow::RunWindow(QTRNet *net, MeasurementFeed *feed, const TestRunSettings &
     layout->addWidget(promptLabel);
     layout->addLayout(middle, 1);
     layout->addWidget(buildEnd());
+    layout->addWidget(noticeLabel);
     layout->addWidget(errorLabel);
     layout->addLayout(buildButtons());
 
@@ -103,9 +106,10 @@ RunWindow::RunWindow(QTRNet *net, MeasurementFeed *feed, const TestRunSettings &
     connect(runner, &TestRunner::progressChanged, this, &RunWindow::onProgress);
     connect(runner, &TestRunner::stepFinished, this, &RunWindow::onStepFinished);
     connect(runner, &TestRunner::runFinished, this, &RunWindow::onRunFinished);
-    connect(session, &RunSession::storeNotice, noticeLabel, &QLabel::setText);
+    connect(session, &RunSession::storeNotice, this, &RunWindow::showNotice);
     connect(session, &RunSession::finished, this, &RunWindow::onSessionFinished);
 
+    showNotice(QString());
     unitLabel->setText(tr("设备：尚未识别"));
     promptLabel->setText(tr("选择测试计划，连接设备，然后按 开始测试"));
     updateButtons();
@@ -162,13 +166,11 @@ QWidget *RunWindow::buildEnd()
     verdictLabel->setAlignment(Qt::AlignCenter);
     detailLabel = wrappingLabel("verdictDetail", endBox);
     fitLabel = wrappingLabel("fitLabel", endBox);
-    noticeLabel = wrappingLabel("storeNotice", endBox);
-    setColor(noticeLabel, VerdictStyle::incompleteColor());
     whereLabel = wrappingLabel("whereLabel", endBox);
     whereLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
     auto *texts = new QVBoxLayout;
-    for (QLabel *label : {detailLabel, fitLabel, noticeLabel, whereLabel})
+    for (QLabel *label : {detailLabel, fitLabel, whereLabel})
         texts->addWidget(label);
     auto *row = new QHBoxLayout(endBox);
     row->addWidget(verdictLabel);
@@ -218,7 +220,7 @@ bool RunWindow::choosePlan(const QString &path)
     endBox->hide();
     figures->show();
     promptLabel->show();
-    noticeLabel->clear();
+    showNotice(QString());
     errorLabel->clear();
     figures->clear();
     QString why;
@@ -343,6 +345,13 @@ void RunWindow::updateButtons()
     abortButton->setEnabled(running);
 }
 
+// The run went to the local file instead of the configured store.
+void RunWindow::showNotice(const QString &text)
+{
+    noticeLabel->setText(text);
+    noticeLabel->setVisible(!text.isEmpty());
+}
+
 void RunWindow::showError(const QString &text)
 {
     errorLabel->setText(text);
@@ -450,6 +459,7 @@ void RunWindow::onRunFinished(const TestRun::RunRecord &record)
     setColor(verdictLabel, VerdictStyle::verdictColor(record.verdict));
     detailLabel->setText(verdictDetail(record));
     fitLabel->setText(fitText());
+    stepsTable->clearSelection(); // the verdicts' colours show whole
     endBox->show();
     updateButtons();
 }
@@ -498,9 +508,9 @@ void RunWindow::onSessionFinished()
     for (const QString &error : out.reportErrors)
         lines << tr("报告未能写入：%1").arg(error);
     if (!out.lotCsv.isEmpty())
-        lines << tr("批次汇总：%1").arg(QDir::toNativeSeparators(out.lotCsv));
+        lines << tr("批次汇总：%1").arg(QDir::toNativeSeparators(QFileInfo(out.lotCsv).absoluteFilePath()));
     if (!out.lotError.isEmpty())
         lines << tr("批次汇总未能写入：%1").arg(out.lotError);
     whereLabel->setText(lines.join(QLatin1Char('\n')));
-    noticeLabel->setText(out.storeNotice);
+    showNotice(out.storeNotice);
 }

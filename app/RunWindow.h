@@ -66,6 +66,7 @@ private:
     void fillSteps(const std::vector<TestRun::ResolvedStep> &steps);
     void updateButtons();
     void showError(const QString &text);
+    void showNotice(const QString &text);
     void onRunStarted(const TestRun::RunRecord &record);
     void onIdentificationFailed(const QString &why);
     void onWaiting();

@@ -5,6 +5,7 @@
 #include "link/QTRNet.h"
 #include "results/ResultsReader.h"
 #include "runsession/RunSession.h"
+#include "settings/SettingsRules.h"
 #include "tests/e2e/SimProcess.h"
 #include "widgets/UserPrompts.h"
 #include "workflow/MeasurementPipeline.h"
@@ -15,6 +16,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSerialPort>
+#include <QSettings>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -203,15 +205,20 @@ void tst_RunWindow::wholeRunReachesItsVerdictAndIsKept()
         QVERIFY(text(run, "whereLabel").contains(QDir::toNativeSeparators(report)));
     }
     QVERIFY(QFile::exists(dir->filePath(QStringLiteral("results.csv"))));
-    QVERIFY(text(run, "storeNotice").isEmpty());
+    QVERIFY(!run->findChild<QLabel *>(QStringLiteral("storeNotice"))->isVisible());
 
     // Still on the 800 x 600 screen with the verdict shown.
     const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
     QVERIFY2(run->minimumSizeHint().height() <= area.height() - 40, qPrintable(QString::number(run->minimumSizeHint().height())));
 }
 
+// The configured server cannot be reached: the run goes to the local file, and the window says so.
 void tst_RunWindow::abortEndsTheRunIncomplete()
 {
+    {
+        QSettings ini(SettingsRules::fileName(), QSettings::IniFormat);
+        ini.setValue(RunSession::databaseKey(), QStringLiteral("postgresql://bench@127.0.0.1:1/accuracy?connect_timeout=2"));
+    }
     SimProcess sim;
     QVERIFY(sim.start({"--distance", "800", "--rate", "100"}));
     const QString plan = writePlan("manual.json", "{\"name\": \"Manual\", \"frames\": 100000, "
@@ -239,6 +246,10 @@ void tst_RunWindow::abortEndsTheRunIncomplete()
     QCOMPARE(int(runs[0].steps.size()), 1);
     QVERIFY(!runs[0].steps[0].error.isEmpty());
     QVERIFY(enabled(run, "startRun"));
+    auto *notice = run->findChild<QLabel *>(QStringLiteral("storeNotice"));
+    QVERIFY(notice->isVisible());
+    QVERIFY2(notice->text().contains(dir->filePath(QStringLiteral("results.sqlite"))), qPrintable(notice->text()));
+    QVERIFY(text(run, "whereLabel").contains(dir->filePath(QStringLiteral("results.sqlite"))));
 }
 
 // Without a device: the question comes before the port is needed.

@@ -1325,7 +1325,7 @@ No permission</translation>
     </message>
     <message>
         <source>参考 (mm)</source>
-        <translation>Reference (mm)</translation>
+        <translation>Ref. (mm)</translation>
     </message>
     <message>
         <source>帧</source>
@@ -1443,7 +1443,7 @@ Run these commands?</translation>
     </message>
     <message>
         <source>第 %1 步（%2 mm）</source>
-        <translation>step %1 (%2 mm)</translation>
+        <translation>Step %1 (%2 mm)</translation>
     </message>
     <message>
         <source>设备：%1    固件 %2    硬件 %3</source>
