@@ -236,6 +236,11 @@ void tst_RunWindow::abortEndsTheRunIncomplete()
     click(run, "continueButton");
     QTRY_VERIFY_WITH_TIMEOUT(run->testRunner()->progress().figures.framesSeen > 20, 30000);
 
+    // Closing the window asks first; kept open, the run goes on.
+    answer = QMessageBox::No;
+    QVERIFY(!run->close());
+    QCOMPARE(questions.size(), 1);
+    QVERIFY(run->isVisible() && run->isRunning());
     click(run, "abortButton");
     QTRY_VERIFY_WITH_TIMEOUT(!run->isRunning(), 10000);
     QCOMPARE(text(run, "verdictLabel"), QStringLiteral("INCOMPLETE"));
