@@ -326,7 +326,7 @@ void tst_CliDevice::downloadSendsTheDialogsFramesAndEndsWithTheOutcomeLine()
     QCOMPARE(sent, image + QByteArray(2, char(0xFF)));
     // "complete", then the kind of an encrypted image: 2.
     QCOMPARE(frames.at(4).data.at(16), quint8(2));
-    QVERIFY2(cli.errorText().contains("Download complete: 150 bytes, 3 blocks"), qPrintable(cli.errorText()));
+    QVERIFY2(cli.errorText().contains("Download complete: 152 bytes, 3 blocks"), qPrintable(cli.errorText()));
     QVERIFY(cli.errorText().contains("3/3 blocks"));
 }
 
