@@ -30,11 +30,16 @@ int usageError(const Invocation &invocation, const QString &error)
 }
 
 // Standard error is for what a user should read: the shared code's
-// diagnostic lines (one per block of a download) would bury it.
+// diagnostic lines (one per block of a download) would bury it, and so would
+// the offscreen platform's note that the session has no runtime folder (a
+// report is drawn without one).
 void quietDebug(QtMsgType type, const QMessageLogContext &, const QString &text)
 {
-    if (type != QtDebugMsg && type != QtInfoMsg)
-        Console::message(text);
+    if (type == QtDebugMsg || type == QtInfoMsg)
+        return;
+    if (text.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set")))
+        return;
+    Console::message(text);
 }
 
 // A run's report draws text, which takes a QGuiApplication; the offscreen
