@@ -145,11 +145,11 @@ int RunCommand::exitCodeOf(const TestRun::RunRecord &record) const
 
 // A Stop the runner does not send itself (it sends one when it was
 // acquiring) goes out here, so the device is left stopped whatever the
-// moment of the signal.
+// moment of the signal. A second signal ends the program at once.
 void RunCommand::interrupt(int signal, int)
 {
     if (signalCaught)
-        return;
+        return end(ExitCode::interrupted(signalCaught));
     signalCaught = signal;
     if (!runner->isRunning())
         return end(ExitCode::interrupted(signal));
