@@ -81,11 +81,10 @@ void RunCommand::start()
 
 void RunCommand::onRunStarted(const TestRun::RunRecord &record)
 {
+    // One pass, so that a "%5" in the plan's name stays as it is.
     Console::message(QStringLiteral("unit %1, firmware %2, hardware %3; plan \"%4\", %5 steps")
-                         .arg(record.unit.unitId, record.unit.firmware)
-                         .arg(record.unit.hardware)
-                         .arg(record.planName)
-                         .arg(runner->steps().size()));
+                         .arg(record.unit.unitId, record.unit.firmware, QString::number(record.unit.hardware),
+                              record.planName, QString::number(runner->steps().size())));
 }
 
 void RunCommand::onWaiting()
