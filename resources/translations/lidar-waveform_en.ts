@@ -1014,6 +1014,14 @@ No permission</translation>
 <context>
     <name>TestPlanTexts</name>
     <message>
+        <source>不是普通文件</source>
+        <translation>not a regular file</translation>
+    </message>
+    <message>
+        <source>文件过大 (%1 字节, 上限 %2 字节)</source>
+        <translation>file too large (%1 bytes, at most %2 bytes)</translation>
+    </message>
+    <message>
         <source>测试计划</source>
         <translation>Test plan</translation>
     </message>
