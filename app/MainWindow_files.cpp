@@ -3,6 +3,7 @@
 #include "widgets/UserPrompts.h"
 #include "files/CurveFile.h"
 #include "app/LinkStatusView.h"
+#include "app/MainPlotView.h"
 #include "app/PlotCurves.h"
 #include "link/LinkSupervisor.h"
 
@@ -52,9 +53,10 @@ void MainWindow::loadCurve()
     const bool read = PlotCurves::load(plot, name, &curves, playbackMaxPoints);
     if (read && !stopAcquisitionForPlayback())
         return;
-    if (read)
+    if (read) {
         PlotCurves::show(plot, std::move(curves));
-    else
+        plotView->setAxis(plotView->axis()); // the new graphs are keyed as the plot shows
+    } else
         UserPrompts::critical(this, tr("读入错误"), tr("无法读文件\r\n无权限"));
     savedFilePath = CurveFile::rememberedPath(name, kCurveExtension);
 }

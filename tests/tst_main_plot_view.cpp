@@ -4,6 +4,7 @@
 #include "app/PlotCursors.h"
 #include "link/LinkSupervisor.h"
 #include "settings/SettingsRules.h"
+#include "widgets/UserPrompts.h"
 
 #include <QAction>
 #include <QMenu>
@@ -22,6 +23,7 @@ struct MainWindowProbe {
     static LinkSupervisor *link(MainWindow &w) { return w.linkSupervisor; }
     static void stopTimer(MainWindow &w) { w.refreshTimer->stop(); }
     static void setStart(MainWindow &w, qint64 ns) { w.lastStartNs = ns; }
+    static void playBack(MainWindow &w) { w.loadCurve(); }
     // One frame's ten plot values, drawn now.
     static void refreshWithFrame(MainWindow &w, int mean)
     {
@@ -67,6 +69,7 @@ private slots:
     void axisIsChosenFromTheMenuAndKeptInTheSettings();
     void timeAxisCountsSecondsSinceStartAndBreaksAtALinkGap();
     void cursorsMeasureOnTheMainPlot();
+    void playedBackCurvesAreKeyedByTheChosenAxis();
 
 private:
     std::unique_ptr<QTemporaryDir> dir;
@@ -176,6 +179,30 @@ void tst_MainPlotView::cursorsMeasureOnTheMainPlot()
     cursors->place(PlotCursors::Cursor::B, last);
     QCOMPARE(cursors->pair().position(PlotCursors::Cursor::B), last);
     QVERIFY2(cursors->deltaText().contains(QStringLiteral("秒")), qPrintable(cursors->deltaText()));
+}
+
+// A recording has no times: on the time axis its curves are keyed by index,
+// and a later playback onto a plot left without graphs keeps the choice.
+void tst_MainPlotView::playedBackCurvesAreKeyedByTheChosenAxis()
+{
+    MainWindow w;
+    Probe::stopTimer(w);
+    chooseFromMenu(w, "actionPlotAxisTime");
+    QString file;
+    UserPrompts::setOpenFileChooser([&](QWidget *, const QString &, const QString &, const QString &) { return file; });
+    for (const QByteArray &text : {QByteArray("\n"), QByteArray("5,6,7,\n8,\n")}) {
+        file = QDir(dir->path()).filePath(QString("played%1.cur").arg(text.size()));
+        QFile out(file);
+        QVERIFY(out.open(QIODevice::WriteOnly) && out.write(text) == text.size());
+        out.close();
+        Probe::playBack(w);
+    }
+    UserPrompts::setOpenFileChooser({});
+    QCOMPARE(Probe::plot(w)->graphCount(), 2);
+    for (int i = 0; i < 2; ++i)
+        QCOMPARE(qobject_cast<LodGraph *>(Probe::plot(w)->graph(i))->curveAxis(), CurveAxis::Time);
+    QCOMPARE(live(w)->keyAt(2), 2.0);
+    QCOMPARE(live(w)->curve().value(2), 7.0);
 }
 
 QTEST_MAIN(tst_MainPlotView)
