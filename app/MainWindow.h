@@ -28,6 +28,7 @@ class TrafficMonitor;
 class LinkSupervisor;
 class LinkStatusView;
 class TestWindows;
+class MainPlotView;
 struct TRData;
 
 namespace Ui {
@@ -104,6 +105,7 @@ private:
     void setupTestMenu();
 
     QCustomPlot *plot = nullptr;
+    MainPlotView *plotView = nullptr; // the plot's axis choice and cursors
     Ui::MainWindow *ui = nullptr;
     comSettings *comSettingsDialog = nullptr;
     QString iniFileName;
@@ -117,6 +119,7 @@ private:
     bool plotPending = false;
     bool autoPlot = true;
     QString savedFilePath;
+    qint64 playbackMaxPoints = 0; // values a played-back file may hold, in all (set with the plot)
     QShortcut *startShortcut = nullptr;
     QShortcut *clearShortcut = nullptr;
     qint32 curveIndex = 0;
