@@ -3,6 +3,7 @@
 
 #include "app/ConfigDialog.h"
 #include "app/PlotTicks.h"
+#include "app/TestWindows.h"
 #include "app/WindowFit.h"
 #include "download/DownloadDialog.h"
 #include "files/MeasurementLog.h"
@@ -74,6 +75,7 @@ MainWindow::MainWindow(QWidget *parent)
     setupStatistics();
     setupTrafficMonitor();
     setupLinkHealth();
+    setupTestMenu();
     const QList<QWidget *> windows {this, comSettingsDialog, configDialog, downloadDialog};
     for (QWidget *window : windows)
         WindowFit::fitWhenShown(window);
@@ -93,6 +95,10 @@ MainWindow::~MainWindow()
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
+    if (!testWindows->mayClose()) {
+        event->ignore();
+        return;
+    }
     downloadDialog->stopTransfer();
     measurementLog->stop();
     QMainWindow::closeEvent(event);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/TestRunSettings.h"
 #include "workflow/LidarDisplayInfo.h"
 #include "workflow/MeasurementTextPacer.h"
 
@@ -26,6 +27,7 @@ class LinkStatsLabel;
 class TrafficMonitor;
 class LinkSupervisor;
 class LinkStatusView;
+class TestWindows;
 class MainPlotView;
 struct TRData;
 
@@ -100,6 +102,7 @@ private:
     bool commandMayGo(bool linkTaken, quint8 cmd);
     void restartStatistics();
     bool stopAcquisitionForPlayback();
+    void setupTestMenu();
 
     QCustomPlot *plot = nullptr;
     MainPlotView *plotView = nullptr; // the plot's axis choice and cursors
@@ -142,4 +145,6 @@ private:
     LinkSupervisor *linkSupervisor = nullptr;
     LinkStatusView *linkStatusView = nullptr;
     qint64 lastStartNs = -1; // when the last Start went out, on the feed's clock
+    TestRunSettings testRunSettings; // settings keys ResultsDatabase, ResultsCsv
+    TestWindows *testWindows = nullptr;
 };

@@ -45,6 +45,7 @@ void MainWindow::loadSettings()
 
     languageChoice = UiLanguage::fromSettings(settings);
     plotView->setAxis(MainPlotView::axisNamed(settings.value(QStringLiteral("PlotAxis")).toString()));
+    testRunSettings.read(settings);
 
     ui->pbClear->setText(tr("清除"));
     ui->pbStart->setText(tr("开始"));

@@ -12,15 +12,6 @@ using namespace TestRun;
 
 namespace {
 
-QString csvField(const QString &s)
-{
-    static const QString special = QStringLiteral(",\"\r\n");
-    for (QChar c : s)
-        if (special.contains(c))
-            return QLatin1Char('"') + QString(s).replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
-    return s;
-}
-
 std::vector<double> plannedReferences(const RunRecord &record)
 {
     std::vector<double> references;
@@ -89,8 +80,8 @@ QString LotSummary::header(const RunRecord &record)
 
 QString LotSummary::row(const RunRecord &record)
 {
-    QStringList cells = {ReportFormat::utcTime(record.startedUtc), csvField(record.unit.unitId),
-                         csvField(record.planName), ReportFormat::verdictName(record.verdict)};
+    QStringList cells = {ReportFormat::utcTime(record.startedUtc), ReportFormat::csvField(record.unit.unitId),
+                         ReportFormat::csvField(record.planName), ReportFormat::verdictName(record.verdict)};
     const std::size_t planned = plannedReferences(record).size();
     for (std::size_t i = 0; i < planned; ++i) {
         const StepResult *s = i < record.steps.size() ? &record.steps[i] : nullptr;

@@ -55,4 +55,13 @@ QString referenceName(double referenceMm)
     return QString::number(referenceMm, 'g', 10);
 }
 
+QString csvField(const QString &s)
+{
+    static const QString special = QStringLiteral(",\"\r\n");
+    for (QChar c : s)
+        if (special.contains(c))
+            return QLatin1Char('"') + QString(s).replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
+    return s;
+}
+
 } // namespace ReportFormat

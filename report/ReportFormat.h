@@ -21,5 +21,7 @@ QString outcomeName(TestRun::Outcome o); // "PASS", "FAIL", "not checked"
 QString utcTime(const QDateTime &t);
 // The reference as a column or file name part: "500", "1250.5".
 QString referenceName(double referenceMm);
+// A CSV cell: quoted, inner quotes doubled, when it holds a comma, a quote or a line end.
+QString csvField(const QString &s);
 
 } // namespace ReportFormat

@@ -142,8 +142,8 @@ void tst_MainWindowShell::actionsCarryTheirTextsAndFlags()
 void tst_MainWindowShell::menusHoldTheirEntriesInOrder()
 {
     QMenuBar *bar = child<QMenuBar>(window.data(), "menuBar");
-    QCOMPARE(actionNames(bar->actions()), (QStringList{"menu", "menu_2", "download", "menuHelp"}));
-    const QStringList titles = {"文件", "设置", "下载", "帮助"};
+    QCOMPARE(actionNames(bar->actions()), (QStringList{"menu", "menu_2", "download", "menuTest", "menuHelp"}));
+    const QStringList titles = {"文件", "设置", "下载", "测试", "帮助"};
     for (int i = 0; i < titles.size(); ++i)
         QCOMPARE(bar->actions().at(i)->text(), titles[i]);
     QCOMPARE(actionNames(child<QMenu>(window.data(), "menu")->actions()),
@@ -151,6 +151,12 @@ void tst_MainWindowShell::menusHoldTheirEntriesInOrder()
     QCOMPARE(actionNames(child<QMenu>(window.data(), "menu_2")->actions()),
              (QStringList{"actionOpenCom", "actionCloseCom", "actionConfigPara", "menuLanguage", "actionTrafficMonitor"}));
     QCOMPARE(actionNames(child<QMenu>(window.data(), "download")->actions()), QStringList{"actionDownload"});
+    QCOMPARE(actionNames(child<QMenu>(window.data(), "menuTest")->actions()),
+             (QStringList{"actionRunTestPlan", "actionEditTestPlan", "actionTestResults"}));
+    QStringList testTexts;
+    for (const QAction *action : child<QMenu>(window.data(), "menuTest")->actions())
+        testTexts << action->text();
+    QCOMPARE(testTexts, (QStringList{"运行测试计划...", "编辑测试计划...", "测试结果..."}));
     QCOMPARE(actionNames(child<QMenu>(window.data(), "menuHelp")->actions()), QStringList{"actionAbout"});
 }
 

@@ -170,8 +170,12 @@ void tst_SettingsFile::firstRunUsesDefaultsAndWritesAllKeys()
 
 void tst_SettingsFile::storedValuesRoundTrip()
 {
+    // A results location that does not parse stays as written for the
+    // windows to report: the window only reads the two results keys.
+    const QString database = QStringLiteral("postgresql://bench@results.lab:5432");
     writeIni({{"WindowSize", QSize(640, 480)}, {"PeakValue", 70000}, {"OriginalValue", 1234},
-              {"SavedFilePath", "/data/curves"}, {"Clear", "Ctrl+L"}});
+              {"SavedFilePath", "/data/curves"}, {"Clear", "Ctrl+L"}, {"ResultsDatabase", database},
+              {"ResultsCsv", "lot 7/results.csv"}});
     {
         MainWindow w;
         QCOMPARE(w.size(), QSize(640, 480));
@@ -188,6 +192,8 @@ void tst_SettingsFile::storedValuesRoundTrip()
     QCOMPARE(ini.value("SavedFilePath").toString(), QStringLiteral("/data/curves"));
     QCOMPARE(ini.value("Clear").toString(), QStringLiteral("Ctrl+L"));
     QCOMPARE(ini.value("Begin").toString(), QStringLiteral("Space"));
+    QCOMPARE(ini.value("ResultsDatabase").toString(), database);
+    QCOMPARE(ini.value("ResultsCsv").toString(), QStringLiteral("lot 7/results.csv"));
 }
 
 void tst_SettingsFile::startKeyComesFromTheFile()

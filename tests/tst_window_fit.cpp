@@ -1,5 +1,6 @@
 #include "app/MainWindow.h"
 #include "app/PlotTicks.h"
+#include "app/RunWindow.h"
 #include "settings/UiLanguage.h"
 #include "app/WindowFit.h"
 #include "files/MeasurementLog.h"
@@ -7,13 +8,17 @@
 #include "link/QTRNet.h"
 #include "tests/support/Frames.h"
 #include "tests/support/PtyPair.h"
+#include "tests/support/SensorPeer.h"
 #include "widgets/ElidingLabel.h"
+#include "widgets/UserPrompts.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLayout>
 #include <QMenu>
@@ -48,6 +53,8 @@ private slots:
     void tickLabelsStandApartAtAnyAxisLength_data();
     void tickLabelsStandApartAtAnyAxisLength();
     void windowPlotsKeepTheirTickLabelsApartOnASmallScreen();
+    void runWindowFitsMidRunAndAtItsVerdict_data();
+    void runWindowFitsMidRunAndAtItsVerdict();
 
 private:
     QScopedPointer<QTemporaryDir> dir;
@@ -244,6 +251,20 @@ QString overlappingLabels(const QCPAxis *axis)
     return {};
 }
 
+// A plan of two steps placed by the operator, every limit set, the second
+// biased beyond its own.
+QString writeTwoStepPlan()
+{
+    const QByteArray json = "{\"name\": \"Accuracy 0.5-1 m (bench 3)\", \"frames\": 20, \"min_confidence\": 10, "
+                            "\"limits\": {\"bias_mm\": 20, \"bias_percent\": 1.0, \"std_mm\": 15, "
+                            "\"blanked_percent\": 1.0, \"min_rate_hz\": 5}, \"steps\": [\n"
+                            "{\"reference_mm\": 500}, {\"reference_mm\": 900}]}";
+    QFile file(QStringLiteral("accuracy.json"));
+    if (!file.open(QIODevice::WriteOnly) || file.write(json) != json.size())
+        return {};
+    return QFileInfo(file).absoluteFilePath();
+}
+
 int labelsInRange(const QCPAxis *axis)
 {
     int count = 0;
@@ -290,9 +311,12 @@ void tst_WindowFit::everyWindowFitsTheScreenAndShowsItsTextsWhole()
     QVERIFY(QTest::qWaitForWindowExposed(&window));
 
     QStringList problems;
+    const QString plan = writeTwoStepPlan();
+    UserPrompts::setOpenFileChooser([plan](QWidget *, const QString &, const QString &, const QString &) { return plan; });
     for (const char *entry : {"actionOpenCom", "actionConfigPara", "actionDownload", "actionStatistics",
-                              "actionTrafficMonitor"})
+                              "actionTrafficMonitor", "actionRunTestPlan", "actionEditTestPlan", "actionTestResults"})
         trigger(window, entry);
+    UserPrompts::setOpenFileChooser({});
     // A download that fails at once (no port) shows its box, and leaves its
     // longest line in the dialog.
     problems += problemsWhileModal([&] {
@@ -305,7 +329,7 @@ void tst_WindowFit::everyWindowFitsTheScreenAndShowsItsTextsWhole()
         ++windows;
         problems += problemsOf(top);
     }
-    QCOMPARE(windows, 6);
+    QCOMPARE(windows, 9);
     // The statistics window's other tabs, and the span's hint to place cursors.
     auto *statistics = window.findChild<QWidget *>(QStringLiteral("statisticsWindow"));
     auto *tabs = statistics->findChild<QTabWidget *>(QStringLiteral("statisticsTabs"));
@@ -475,6 +499,43 @@ void tst_WindowFit::windowPlotsKeepTheirTickLabelsApartOnASmallScreen()
     }
     QCOMPARE(checked.size(), window.findChildren<QCustomPlot *>().size());
     QCOMPARE(checked.size(), 6);
+}
+
+void tst_WindowFit::runWindowFitsMidRunAndAtItsVerdict_data()
+{
+    languageRows();
+}
+
+// The run window's longest states: waiting after a step with its verdict
+// and every figure beside its limit, then the verdict with the fit and the
+// files the run went to.
+void tst_WindowFit::runWindowFitsMidRunAndAtItsVerdict()
+{
+    QFETCH(QString, language);
+    QVERIFY(UiLanguage::install(*qApp, language));
+    PtyPair pty;
+    SensorPeer peer(pty);
+    peer.points = [](int session, int) { return std::vector<SensorPeer::Point> {{qint16(session == 0 ? 500 : 960)}}; };
+    MainWindow window;
+    QVERIFY(window.presetPort(pty.portName(), 230400));
+    window.show();
+    const QString plan = writeTwoStepPlan();
+    UserPrompts::setOpenFileChooser([plan](QWidget *, const QString &, const QString &, const QString &) { return plan; });
+    trigger(window, "actionRunTestPlan");
+    UserPrompts::setOpenFileChooser({});
+    auto *run = window.findChild<RunWindow *>();
+    QVERIFY(run && run->startRun());
+    auto *proceed = run->findChild<QPushButton *>(QStringLiteral("continueButton"));
+    QStringList problems;
+    for (int wait = 0; wait < 3; ++wait) {
+        QTRY_VERIFY_WITH_TIMEOUT(proceed->isEnabled(), 20000);
+        problems += problemsOf(run);
+        proceed->click();
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(!run->isRunning(), 20000);
+    QVERIFY(run->findChild<QWidget *>(QStringLiteral("runEnd"))->isVisible());
+    problems += problemsOf(run);
+    QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QLatin1Char('\n'))));
 }
 
 QTEST_MAIN(tst_WindowFit)

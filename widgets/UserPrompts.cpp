@@ -7,6 +7,7 @@ namespace {
 UserPrompts::FileChooser saveChooser;
 UserPrompts::FileChooser openChooser;
 UserPrompts::CriticalBox criticalBox;
+UserPrompts::QuestionBox questionBox;
 } // namespace
 
 namespace UserPrompts {
@@ -34,8 +35,17 @@ void critical(QWidget *parent, const QString &title, const QString &text)
     QMessageBox::critical(parent, title, text, QMessageBox::Ok);
 }
 
+QMessageBox::StandardButton question(QWidget *parent, const QString &title, const QString &text,
+                                     QMessageBox::StandardButtons buttons)
+{
+    if (questionBox)
+        return questionBox(parent, title, text, buttons);
+    return QMessageBox::question(parent, title, text, buttons);
+}
+
 void setSaveFileChooser(FileChooser chooser) { saveChooser = std::move(chooser); }
 void setOpenFileChooser(FileChooser chooser) { openChooser = std::move(chooser); }
 void setCriticalBox(CriticalBox box) { criticalBox = std::move(box); }
+void setQuestionBox(QuestionBox box) { questionBox = std::move(box); }
 
 } // namespace UserPrompts

@@ -13,6 +13,29 @@
     </message>
 </context>
 <context>
+    <name>AllanPanel</name>
+    <message>
+        <source>τ (秒)</source>
+        <translation>τ (s)</translation>
+    </message>
+    <message>
+        <source>阿伦偏差 (mm)</source>
+        <translation>Allan deviation (mm)</translation>
+    </message>
+    <message>
+        <source>复制阿伦偏差为文本</source>
+        <translation>Copy the Allan deviation as text</translation>
+    </message>
+    <message>
+        <source>数据不足：至少需要三帧</source>
+        <translation>Too little data: needs three frames at least</translation>
+    </message>
+    <message>
+        <source>τ 从一帧间隔到运行时间的三分之一</source>
+        <translation>τ from one frame interval to a third of the run</translation>
+    </message>
+</context>
+<context>
     <name>ChineseFontCheck</name>
     <message>
         <source>没有安装含简体中文字形的字体，界面中的中文将显示为方框。请安装软件包 %1。</source>
@@ -96,6 +119,37 @@
         <source>download image error</source>
         <comment>calibration table</comment>
         <translation>The calibration table download failed</translation>
+    </message>
+</context>
+<context>
+    <name>DriftPanel</name>
+    <message>
+        <source>滚动区间 </source>
+        <translation>Rolling interval </translation>
+    </message>
+    <message>
+        <source> 秒</source>
+        <translation> s</translation>
+    </message>
+    <message>
+        <source>稳定带 ±</source>
+        <translation>Band ±</translation>
+    </message>
+    <message>
+        <source>滚动平均距离</source>
+        <translation>Rolling mean distance</translation>
+    </message>
+    <message>
+        <source>稳定于 %1 秒后</source>
+        <translation>Settled after %1 s</translation>
+    </message>
+    <message>
+        <source>尚未稳定：最近 %1 秒内滚动平均值仍超出最终值 ±%2 mm</source>
+        <translation>Not settled: within the last %1 s the rolling mean still left ±%2 mm of its final value</translation>
+    </message>
+    <message>
+        <source>数据不足：需要至少两个滚动区间 (%1 秒) 的有效帧</source>
+        <translation>Too little data: needs kept frames over two rolling intervals (%1 s)</translation>
     </message>
 </context>
 <context>
@@ -521,6 +575,22 @@ No permission</translation>
         <translation>Acquisition stopped to play back the file</translation>
     </message>
     <message>
+        <source>测试</source>
+        <translation>Test</translation>
+    </message>
+    <message>
+        <source>运行测试计划...</source>
+        <translation>Run test plan...</translation>
+    </message>
+    <message>
+        <source>编辑测试计划...</source>
+        <translation>Edit test plan...</translation>
+    </message>
+    <message>
+        <source>测试结果...</source>
+        <translation>Test results...</translation>
+    </message>
+    <message>
         <source>save</source>
         <translation>Save</translation>
     </message>
@@ -573,29 +643,261 @@ No permission</translation>
     </message>
 </context>
 <context>
-    <name>RunReport</name>
+    <name>PlanApprovals</name>
     <message>
-        <source>无法写入报告 %1：%2</source>
-        <translation>Cannot write the report %1: %2</translation>
+        <source>无法记录已确认的测试计划 %1：%2</source>
+        <translation>Cannot record the approved test plan in %1: %2</translation>
+    </message>
+</context>
+<context>
+    <name>PlanEditor</name>
+    <message>
+        <source>新建</source>
+        <translation>New</translation>
     </message>
     <message>
-        <source>生成报告需要 QGuiApplication 来绘制文字（offscreen 平台即可）</source>
-        <translation>A report needs a QGuiApplication to draw its text (the offscreen platform will do)</translation>
+        <source>打开...</source>
+        <translation>Open...</translation>
     </message>
     <message>
-        <source>无法从 %1 判断报告格式：文件名请以 .html 或 .pdf 结尾</source>
-        <translation>Cannot tell the report format from %1: end the name in .html or .pdf</translation>
+        <source>保存</source>
+        <translation>Save</translation>
+    </message>
+    <message>
+        <source>另存为...</source>
+        <translation>Save as...</translation>
+    </message>
+    <message>
+        <source>计划默认值</source>
+        <translation>Plan defaults</translation>
+    </message>
+    <message>
+        <source>帧数</source>
+        <translation>Frames</translation>
+    </message>
+    <message>
+        <source>第一个点的距离 (first)</source>
+        <translation>First point (first)</translation>
+    </message>
+    <message>
+        <source>帧平均距离 (mean)</source>
+        <translation>Frame mean (mean)</translation>
+    </message>
+    <message>
+        <source>名称</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>稳定时间 (s)</source>
+        <translation>Settle time (s)</translation>
+    </message>
+    <message>
+        <source>距离取值</source>
+        <translation>Distance taken</translation>
+    </message>
+    <message>
+        <source>最低置信度</source>
+        <translation>Minimum confidence</translation>
+    </message>
+    <message>
+        <source>命令超时 (s)</source>
+        <translation>Command timeout (s)</translation>
+    </message>
+    <message>
+        <source>偏差限 (mm)</source>
+        <translation>Bias limit (mm)</translation>
+    </message>
+    <message>
+        <source>偏差限 (% 参考距离)</source>
+        <translation>Bias limit (% of reference)</translation>
+    </message>
+    <message>
+        <source>标准差限 (mm)</source>
+        <translation>Std. deviation limit (mm)</translation>
+    </message>
+    <message>
+        <source>滤除比例限 (%)</source>
+        <translation>Blanked share limit (%)</translation>
+    </message>
+    <message>
+        <source>最低帧率 (Hz)</source>
+        <translation>Minimum frame rate (Hz)</translation>
+    </message>
+    <message>
+        <source>未勾选的限值不检查；偏差限为 ±(mm + % × 参考距离)。</source>
+        <translation>Limits not ticked are not checked; the bias limit is ±(mm + % × reference).</translation>
+    </message>
+    <message>
+        <source>步骤</source>
+        <translation>Steps</translation>
+    </message>
+    <message>
+        <source>添加步骤</source>
+        <translation>Add step</translation>
+    </message>
+    <message>
+        <source>删除步骤</source>
+        <translation>Remove step</translation>
+    </message>
+    <message>
+        <source>上移</source>
+        <translation>Move up</translation>
+    </message>
+    <message>
+        <source>下移</source>
+        <translation>Move down</translation>
+    </message>
+    <message>
+        <source>空白单元格沿用计划的默认值；命令在稳定时间之前由系统命令行执行。</source>
+        <translation>An empty cell takes the plan&apos;s value; a command is run by the system shell before the settle time.</translation>
+    </message>
+    <message>
+        <source>未命名</source>
+        <translation>Untitled</translation>
+    </message>
+    <message>
+        <source>测试计划编辑器 - %1[*]</source>
+        <translation>Test plan editor - %1[*]</translation>
+    </message>
+    <message>
+        <source>打开测试计划</source>
+        <translation>Open test plan</translation>
+    </message>
+    <message>
+        <source>测试计划 (*.json);;所有文件 (*)</source>
+        <translation>Test plans (*.json);;All files (*)</translation>
+    </message>
+    <message>
+        <source>无法打开测试计划</source>
+        <translation>Cannot open the test plan</translation>
+    </message>
+    <message>
+        <source>测试计划另存为</source>
+        <translation>Save test plan as</translation>
+    </message>
+    <message>
+        <source>无法保存测试计划</source>
+        <translation>Cannot save the test plan</translation>
+    </message>
+    <message>
+        <source>测试计划未保存</source>
+        <translation>Test plan not saved</translation>
+    </message>
+    <message>
+        <source>测试计划编辑器</source>
+        <translation>Test plan editor</translation>
+    </message>
+    <message>
+        <source>测试计划有未保存的修改。要保存吗？</source>
+        <translation>The test plan has unsaved changes. Save them?</translation>
+    </message>
+    <message>
+        <source>参考距离 (mm)</source>
+        <comment>column</comment>
+        <translation>Reference (mm)</translation>
+    </message>
+    <message>
+        <source>帧数</source>
+        <comment>column</comment>
+        <translation>Frames</translation>
+    </message>
+    <message>
+        <source>稳定时间 (s)</source>
+        <comment>column</comment>
+        <translation>Settle time (s)</translation>
+    </message>
+    <message>
+        <source>距离取值</source>
+        <comment>column</comment>
+        <translation>Distance taken</translation>
+    </message>
+    <message>
+        <source>最低置信度</source>
+        <comment>column</comment>
+        <translation>Minimum confidence</translation>
+    </message>
+    <message>
+        <source>偏差限 (mm)</source>
+        <comment>column</comment>
+        <translation>Bias limit (mm)</translation>
+    </message>
+    <message>
+        <source>偏差限 (%)</source>
+        <comment>column</comment>
+        <translation>Bias limit (%)</translation>
+    </message>
+    <message>
+        <source>标准差限 (mm)</source>
+        <comment>column</comment>
+        <translation>Std. dev. limit (mm)</translation>
+    </message>
+    <message>
+        <source>滤除比例限 (%)</source>
+        <comment>column</comment>
+        <translation>Blanked limit (%)</translation>
+    </message>
+    <message>
+        <source>最低帧率 (Hz)</source>
+        <comment>column</comment>
+        <translation>Min. rate (Hz)</translation>
+    </message>
+    <message>
+        <source>命令</source>
+        <comment>column</comment>
+        <translation>Command</translation>
+    </message>
+    <message>
+        <source>不检查</source>
+        <translation>not checked</translation>
+    </message>
+</context>
+<context>
+    <name>PlotCursors</name>
+    <message>
+        <source>在此放置光标 A</source>
+        <translation>Place cursor A here</translation>
+    </message>
+    <message>
+        <source>在此放置光标 B</source>
+        <translation>Place cursor B here</translation>
+    </message>
+    <message>
+        <source>移除光标</source>
+        <translation>Remove the cursors</translation>
+    </message>
+</context>
+<context>
+    <name>QualityPanel</name>
+    <message>
+        <source>峰值</source>
+        <translation>Peak</translation>
+    </message>
+    <message>
+        <source>噪声</source>
+        <translation>Noise</translation>
+    </message>
+    <message>
+        <source>置信度</source>
+        <translation>Confidence</translation>
+    </message>
+    <message>
+        <source>距离</source>
+        <translation>Distance</translation>
+    </message>
+    <message>
+        <source>横轴</source>
+        <translation>X axis</translation>
     </message>
 </context>
 <context>
     <name>ResultsDatabase</name>
     <message>
         <source>Qt 的 SQLite 驱动未安装（软件包 libqt5sql5-sqlite）</source>
-        <translation>Qt's SQLite driver is not installed (package libqt5sql5-sqlite)</translation>
+        <translation>Qt&apos;s SQLite driver is not installed (package libqt5sql5-sqlite)</translation>
     </message>
     <message>
         <source>Qt 的 PostgreSQL 驱动未安装（软件包 libqt5sql5-psql）</source>
-        <translation>Qt's PostgreSQL driver is not installed (package libqt5sql5-psql)</translation>
+        <translation>Qt&apos;s PostgreSQL driver is not installed (package libqt5sql5-psql)</translation>
     </message>
     <message>
         <source>文件不存在</source>
@@ -748,6 +1050,149 @@ No permission</translation>
     </message>
 </context>
 <context>
+    <name>ResultsWindow</name>
+    <message>
+        <source>测试结果</source>
+        <translation>Test results</translation>
+    </message>
+    <message>
+        <source>开始时间</source>
+        <translation>Started</translation>
+    </message>
+    <message>
+        <source>单元编号</source>
+        <translation>Unit id</translation>
+    </message>
+    <message>
+        <source>测试计划</source>
+        <translation>Test plan</translation>
+    </message>
+    <message>
+        <source>结论</source>
+        <translation>Verdict</translation>
+    </message>
+    <message>
+        <source>单元编号（或其一部分）</source>
+        <translation>Unit id (or part of it)</translation>
+    </message>
+    <message>
+        <source>全部结论</source>
+        <translation>All verdicts</translation>
+    </message>
+    <message>
+        <source>从</source>
+        <translation>From</translation>
+    </message>
+    <message>
+        <source>到</source>
+        <translation>To</translation>
+    </message>
+    <message>
+        <source>刷新</source>
+        <translation>Refresh</translation>
+    </message>
+    <message>
+        <source>单元</source>
+        <translation>Unit</translation>
+    </message>
+    <message>
+        <source>打开报告</source>
+        <translation>Open report</translation>
+    </message>
+    <message>
+        <source>保存报告...</source>
+        <translation>Save report...</translation>
+    </message>
+    <message>
+        <source>导出所选为 CSV...</source>
+        <translation>Export selection as CSV...</translation>
+    </message>
+    <message>
+        <source>打开批次汇总</source>
+        <translation>Open lot summary</translation>
+    </message>
+    <message>
+        <source>设置 %1 无效：%2</source>
+        <translation>The setting %1 is not valid: %2</translation>
+    </message>
+    <message>
+        <source>结果数据库：%1    批次汇总：%2</source>
+        <translation>Results database: %1    Lot summary: %2</translation>
+    </message>
+    <message>
+        <source>尚未保存任何测试。</source>
+        <translation>No runs stored yet.</translation>
+    </message>
+    <message>
+        <source>显示 %1 次测试，共 %2 次符合结论和日期</source>
+        <translation>%1 runs shown, %2 match the verdict and dates</translation>
+    </message>
+    <message>
+        <source>无法创建临时文件夹：%1</source>
+        <translation>Cannot create a temporary folder: %1</translation>
+    </message>
+    <message>
+        <source>没有程序能打开 %1</source>
+        <translation>No program could open %1</translation>
+    </message>
+    <message>
+        <source>无法打开报告</source>
+        <translation>Cannot open the report</translation>
+    </message>
+    <message>
+        <source>保存报告</source>
+        <translation>Save report</translation>
+    </message>
+    <message>
+        <source>PDF 文件 (*.pdf);;HTML 文件 (*.html)</source>
+        <translation>PDF files (*.pdf);;HTML files (*.html)</translation>
+    </message>
+    <message>
+        <source>无法保存报告</source>
+        <translation>Cannot save the report</translation>
+    </message>
+    <message>
+        <source>请先在表中选择要导出的测试。</source>
+        <translation>Select the runs to export in the table first.</translation>
+    </message>
+    <message>
+        <source>导出为 CSV</source>
+        <translation>Export as CSV</translation>
+    </message>
+    <message>
+        <source>CSV 文件 (*.csv)</source>
+        <translation>CSV files (*.csv)</translation>
+    </message>
+    <message>
+        <source>已将 %1 次测试导出到 %2</source>
+        <translation>%1 runs exported to %2</translation>
+    </message>
+    <message>
+        <source>无法导出</source>
+        <translation>Cannot export</translation>
+    </message>
+    <message>
+        <source>批次汇总 %1 还不存在：它在第一次测试结束时写入。</source>
+        <translation>The lot summary %1 does not exist yet: it is written when the first run ends.</translation>
+    </message>
+    <message>
+        <source>无法打开批次汇总</source>
+        <translation>Cannot open the lot summary</translation>
+    </message>
+    <message>
+        <source>选择一次测试，查看该单元各参考距离的偏差趋势。</source>
+        <translation>Choose a run to see its unit&apos;s bias trend at each reference.</translation>
+    </message>
+    <message>
+        <source>单元 %1 在各参考距离的偏差，按测试先后</source>
+        <translation>Bias of unit %1 at each reference, run after run</translation>
+    </message>
+    <message>
+        <source>（无效）</source>
+        <translation>(invalid)</translation>
+    </message>
+</context>
+<context>
     <name>ResultsWriter</name>
     <message>
         <source>第 %1 次测试没有结束时间</source>
@@ -854,6 +1299,269 @@ No permission</translation>
     <message>
         <source>%1；本次测试保存在本地文件 %2</source>
         <translation>%1; this run is stored in the local file %2</translation>
+    </message>
+</context>
+<context>
+    <name>RunReport</name>
+    <message>
+        <source>无法写入报告 %1：%2</source>
+        <translation>Cannot write the report %1: %2</translation>
+    </message>
+    <message>
+        <source>生成报告需要 QGuiApplication 来绘制文字（offscreen 平台即可）</source>
+        <translation>A report needs a QGuiApplication to draw its text (the offscreen platform will do)</translation>
+    </message>
+    <message>
+        <source>无法从 %1 判断报告格式：文件名请以 .html 或 .pdf 结尾</source>
+        <translation>Cannot tell the report format from %1: end the name in .html or .pdf</translation>
+    </message>
+</context>
+<context>
+    <name>RunWindow</name>
+    <message>
+        <source>运行测试计划</source>
+        <translation>Run Test Plan</translation>
+    </message>
+    <message>
+        <source>设备：尚未识别</source>
+        <translation>Unit: not identified yet</translation>
+    </message>
+    <message>
+        <source>选择测试计划，连接设备，然后按 开始测试</source>
+        <translation>Choose a test plan, connect the unit, then press Start run</translation>
+    </message>
+    <message>
+        <source>选择...</source>
+        <translation>Choose...</translation>
+    </message>
+    <message>
+        <source>开始测试</source>
+        <translation>Start run</translation>
+    </message>
+    <message>
+        <source>测试计划</source>
+        <translation>Test plan</translation>
+    </message>
+    <message>
+        <source>步骤</source>
+        <translation>Step</translation>
+    </message>
+    <message>
+        <source>参考 (mm)</source>
+        <translation>Ref. (mm)</translation>
+    </message>
+    <message>
+        <source>帧</source>
+        <translation>Frames</translation>
+    </message>
+    <message>
+        <source>均值 (mm)</source>
+        <translation>Mean (mm)</translation>
+    </message>
+    <message>
+        <source>偏差 (mm)</source>
+        <translation>Bias (mm)</translation>
+    </message>
+    <message>
+        <source>标准差 (mm)</source>
+        <translation>Std dev (mm)</translation>
+    </message>
+    <message>
+        <source>结论</source>
+        <translation>Verdict</translation>
+    </message>
+    <message>
+        <source>有命令的步骤自动进行</source>
+        <translation>Steps with a command go on by themselves</translation>
+    </message>
+    <message>
+        <source>勾选时，只在需要放置目标的步骤前等待 继续；否则每一步之后都等待，以便重测</source>
+        <translation>When checked, the run waits for Continue only before a step whose target must be placed; otherwise it waits after every step, so that a step can be measured again</translation>
+    </message>
+    <message>
+        <source>继续</source>
+        <translation>Continue</translation>
+    </message>
+    <message>
+        <source>重测此步</source>
+        <translation>Retry step</translation>
+    </message>
+    <message>
+        <source>中止</source>
+        <translation>Abort</translation>
+    </message>
+    <message>
+        <source>选择测试计划</source>
+        <translation>Choose a test plan</translation>
+    </message>
+    <message>
+        <source>测试计划 (*.json);;所有文件 (*)</source>
+        <translation>Test plans (*.json);;All files (*)</translation>
+    </message>
+    <message>
+        <source>%1：%2 个步骤</source>
+        <translation>%1: %2 steps</translation>
+    </message>
+    <message>
+        <source>%1：%2 个步骤，其中 %3 个运行命令</source>
+        <translation>%1: %2 steps, %3 of them run a command</translation>
+    </message>
+    <message>
+        <source>第 %1 步（%2 mm）：%3</source>
+        <translation>Step %1 (%2 mm): %3</translation>
+    </message>
+    <message>
+        <source>测试计划 %1 会在步骤开始前用系统 shell 运行下列命令：
+
+%2
+
+计划中的命令就是程序，以你的权限运行：只运行读过并信任的计划。
+运行这些命令吗？</source>
+        <translation>The test plan %1 runs these commands with the system shell before its steps:
+
+%2
+
+A plan&apos;s commands are programs and run with your rights: run only plans you have read and trust.
+Run these commands?</translation>
+    </message>
+    <message>
+        <source>运行计划中的命令？</source>
+        <translation>Run the plan&apos;s commands?</translation>
+    </message>
+    <message>
+        <source>设置 %1 无效：%2。测试没有开始。</source>
+        <translation>The setting %1 is invalid: %2. The run did not start.</translation>
+    </message>
+    <message>
+        <source>计划中的命令未获同意：测试没有开始。</source>
+        <translation>The plan&apos;s commands were not agreed to: the run did not start.</translation>
+    </message>
+    <message>
+        <source>串口没有打开，也无法打开：请先在 设置 中选择串口。</source>
+        <translation>The serial port is not open and cannot be opened: choose the port under Settings first.</translation>
+    </message>
+    <message>
+        <source>设备：正在识别...</source>
+        <translation>Unit: identifying...</translation>
+    </message>
+    <message>
+        <source>正在识别设备：停止采集，读取设备信息和校准参数</source>
+        <translation>Identifying the unit: stopping acquisition, reading the device information and the calibration parameters</translation>
+    </message>
+    <message>
+        <source>中止测试？</source>
+        <translation>Abort the run?</translation>
+    </message>
+    <message>
+        <source>测试正在进行。中止它吗？已完成的步骤会保存，测试记为 INCOMPLETE。</source>
+        <translation>A run is in progress. Abort it? The finished steps are kept and the run is recorded as INCOMPLETE.</translation>
+    </message>
+    <message>
+        <source>命令：%1</source>
+        <translation>Command: %1</translation>
+    </message>
+    <message>
+        <source>第 %1 步</source>
+        <translation>Step %1</translation>
+    </message>
+    <message>
+        <source>第 %1 步（%2 mm）</source>
+        <translation>Step %1 (%2 mm)</translation>
+    </message>
+    <message>
+        <source>设备：%1    固件 %2    硬件 %3</source>
+        <translation>Unit: %1    firmware %2    hardware %3</translation>
+    </message>
+    <message>
+        <source>设备：未识别</source>
+        <translation>Unit: not identified</translation>
+    </message>
+    <message>
+        <source>无法识别设备，测试没有开始：%1</source>
+        <translation>The unit could not be identified, the run did not start: %1</translation>
+    </message>
+    <message>
+        <source>所有步骤已测完：按 继续 结束测试</source>
+        <translation>All steps are measured: press Continue to end the run</translation>
+    </message>
+    <message>
+        <source>按 继续 开始%1，先运行它的命令</source>
+        <translation>Press Continue to begin %1, which runs its command first</translation>
+    </message>
+    <message>
+        <source>%1：%2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>%1：正在运行命令 %2</source>
+        <translation>%1: running the command %2</translation>
+    </message>
+    <message>
+        <source>%1：正在测量，共 %2 帧</source>
+        <translation>%1: measuring %2 frames</translation>
+    </message>
+    <message>
+        <source>未完成：%1：%2</source>
+        <translation>Incomplete: %1: %2</translation>
+    </message>
+    <message>
+        <source>未完成：只测了 %1 / %2 个步骤</source>
+        <translation>Incomplete: only %1 of %2 steps measured</translation>
+    </message>
+    <message>
+        <source>全部 %1 个步骤都在限值内</source>
+        <translation>All %1 steps within their limits</translation>
+    </message>
+    <message>
+        <source>超出限值：%1</source>
+        <translation>Outside the limits: %1</translation>
+    </message>
+    <message>
+        <source>，</source>
+        <translation>, </translation>
+    </message>
+    <message>
+        <source>线性拟合：有数据的步骤少于两个</source>
+        <translation>Linearity fit: fewer than two steps have figures</translation>
+    </message>
+    <message>
+        <source>线性拟合：各步骤的参考距离相同</source>
+        <translation>Linearity fit: all steps have the same reference</translation>
+    </message>
+    <message>
+        <source>线性拟合：斜率 %1，偏移 %2 mm，R² %3，最大残差 %4 mm（%5 mm 处）</source>
+        <translation>Linearity fit: slope %1, offset %2 mm, R² %3, largest residual %4 mm (at %5 mm)</translation>
+    </message>
+    <message>
+        <source>结果：%1</source>
+        <translation>Results: %1</translation>
+    </message>
+    <message>
+        <source>结果未能保存：%1</source>
+        <translation>Results not stored: %1</translation>
+    </message>
+    <message>
+        <source>报告：%1</source>
+        <translation>Report: %1</translation>
+    </message>
+    <message>
+        <source>报告未能写入：%1</source>
+        <translation>Report not written: %1</translation>
+    </message>
+    <message>
+        <source>批次汇总：%1</source>
+        <translation>Lot summary: %1</translation>
+    </message>
+    <message>
+        <source>批次汇总未能写入：%1</source>
+        <translation>Lot summary not written: %1</translation>
+    </message>
+</context>
+<context>
+    <name>RunsCsv</name>
+    <message>
+        <source>无法写入 %1：%2</source>
+        <translation>Cannot write %1: %2</translation>
     </message>
 </context>
 <context>
@@ -1032,6 +1740,69 @@ No permission</translation>
     <message>
         <source>（最后输出：%1）</source>
         <translation> (last output: %1)</translation>
+    </message>
+</context>
+<context>
+    <name>StepFiguresView</name>
+    <message>
+        <source>帧</source>
+        <translation>Frames</translation>
+    </message>
+    <message>
+        <source>均值</source>
+        <translation>Mean</translation>
+    </message>
+    <message>
+        <source>偏差</source>
+        <translation>Bias</translation>
+    </message>
+    <message>
+        <source>标准差</source>
+        <translation>Std dev</translation>
+    </message>
+    <message>
+        <source>屏蔽比例</source>
+        <translation>Blanked</translation>
+    </message>
+    <message>
+        <source>帧率</source>
+        <translation>Frame rate</translation>
+    </message>
+    <message>
+        <source>当前步骤</source>
+        <translation>Current step</translation>
+    </message>
+    <message>
+        <source>第 %1 步：%2 mm</source>
+        <translation>Step %1: %2 mm</translation>
+    </message>
+    <message>
+        <source>不检查</source>
+        <translation>not checked</translation>
+    </message>
+    <message>
+        <source>≤ ±%1 mm</source>
+        <translation>≤ ±%1 mm</translation>
+    </message>
+    <message>
+        <source>≤ %1 mm</source>
+        <translation>≤ %1 mm</translation>
+    </message>
+    <message>
+        <source>≤ %1 %</source>
+        <translation>≤ %1 %</translation>
+    </message>
+    <message>
+        <source>≥ %1 Hz</source>
+        <translation>≥ %1 Hz</translation>
+    </message>
+    <message>
+        <source>稳定中（丢弃帧）</source>
+        <translation>settling (frames discarded)</translation>
+    </message>
+    <message>
+        <source>%1 / %2，保留 %3</source>
+        <translation>%1 / %2, %3 kept</translation>
     </message>
 </context>
 <context>
@@ -1373,6 +2144,21 @@ No permission</translation>
     </message>
 </context>
 <context>
+    <name>UnitTrendPlot</name>
+    <message>
+        <source>测试（按时间先后）</source>
+        <translation>Runs (oldest first)</translation>
+    </message>
+    <message>
+        <source>偏差 (mm)</source>
+        <translation>Bias (mm)</translation>
+    </message>
+    <message>
+        <source>%1 mm</source>
+        <translation>%1 mm</translation>
+    </message>
+</context>
+<context>
     <name>comSettings</name>
     <message>
         <source>手动设置串口</source>
@@ -1417,98 +2203,6 @@ No permission</translation>
     <message>
         <source>应用</source>
         <translation>Apply</translation>
-    </message>
-</context>
-<context>
-    <name>AllanPanel</name>
-    <message>
-        <source>τ (秒)</source>
-        <translation>τ (s)</translation>
-    </message>
-    <message>
-        <source>阿伦偏差 (mm)</source>
-        <translation>Allan deviation (mm)</translation>
-    </message>
-    <message>
-        <source>复制阿伦偏差为文本</source>
-        <translation>Copy the Allan deviation as text</translation>
-    </message>
-    <message>
-        <source>数据不足：至少需要三帧</source>
-        <translation>Too little data: needs three frames at least</translation>
-    </message>
-    <message>
-        <source>τ 从一帧间隔到运行时间的三分之一</source>
-        <translation>τ from one frame interval to a third of the run</translation>
-    </message>
-</context>
-<context>
-    <name>DriftPanel</name>
-    <message>
-        <source>滚动区间 </source>
-        <translation>Rolling interval </translation>
-    </message>
-    <message>
-        <source> 秒</source>
-        <translation> s</translation>
-    </message>
-    <message>
-        <source>稳定带 ±</source>
-        <translation>Band ±</translation>
-    </message>
-    <message>
-        <source>滚动平均距离</source>
-        <translation>Rolling mean distance</translation>
-    </message>
-    <message>
-        <source>稳定于 %1 秒后</source>
-        <translation>Settled after %1 s</translation>
-    </message>
-    <message>
-        <source>尚未稳定：最近 %1 秒内滚动平均值仍超出最终值 ±%2 mm</source>
-        <translation>Not settled: within the last %1 s the rolling mean still left ±%2 mm of its final value</translation>
-    </message>
-    <message>
-        <source>数据不足：需要至少两个滚动区间 (%1 秒) 的有效帧</source>
-        <translation>Too little data: needs kept frames over two rolling intervals (%1 s)</translation>
-    </message>
-</context>
-<context>
-    <name>PlotCursors</name>
-    <message>
-        <source>在此放置光标 A</source>
-        <translation>Place cursor A here</translation>
-    </message>
-    <message>
-        <source>在此放置光标 B</source>
-        <translation>Place cursor B here</translation>
-    </message>
-    <message>
-        <source>移除光标</source>
-        <translation>Remove the cursors</translation>
-    </message>
-</context>
-<context>
-    <name>QualityPanel</name>
-    <message>
-        <source>峰值</source>
-        <translation>Peak</translation>
-    </message>
-    <message>
-        <source>噪声</source>
-        <translation>Noise</translation>
-    </message>
-    <message>
-        <source>置信度</source>
-        <translation>Confidence</translation>
-    </message>
-    <message>
-        <source>距离</source>
-        <translation>Distance</translation>
-    </message>
-    <message>
-        <source>横轴</source>
-        <translation>X axis</translation>
     </message>
 </context>
 </TS>
