@@ -1,6 +1,7 @@
 #pragma once
 
 #include "results/ResultsLocation.h"
+#include "settings/SettingsRules.h"
 #include "testrun/RunRecord.h"
 
 #include <QObject>
@@ -57,7 +58,7 @@ public:
         QString lotError;
     };
 
-    static QString databaseKey() { return QStringLiteral("ResultsDatabase"); }
+    static QString databaseKey() { return SettingsRules::resultsDatabaseKey(); }
 
     // `runner` must outlive the session.
     RunSession(TestRun::TestRunner *runner, const Outputs &outputs, QObject *parent = nullptr);

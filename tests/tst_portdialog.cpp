@@ -43,6 +43,14 @@ QStringList items(QComboBox *combo)
     return out;
 }
 
+PortList::Entry port(const char *name, quint16 vendorId)
+{
+    PortList::Entry entry;
+    entry.name = QString::fromLatin1(name);
+    entry.vendorId = vendorId;
+    return entry;
+}
+
 void usePorts(const Ports &ports)
 {
     PortList::setSource([ports] { return ports; });
@@ -60,11 +68,11 @@ void tst_PortDialog::bridgePortsComeFirst_data()
     QTest::addColumn<QStringList>("expected");
     QTest::newRow("none") << Ports{} << QStringList{};
     QTest::newRow("two bridges after another vendor")
-        << Ports{{"COM1", 0x0403}, {"COM5", 0x10C4}, {"COM7", 0x10C4}} << QStringList{"COM7", "COM5", "COM1"};
+        << Ports{port("COM1", 0x0403), port("COM5", 0x10C4), port("COM7", 0x10C4)} << QStringList{"COM7", "COM5", "COM1"};
     QTest::newRow("no vendor id is appended like any other")
-        << Ports{{"ttyS0", 0}, {"ttyUSB0", 0x10C4}, {"ttyS1", 0}} << QStringList{"ttyUSB0", "ttyS0", "ttyS1"};
+        << Ports{port("ttyS0", 0), port("ttyUSB0", 0x10C4), port("ttyS1", 0)} << QStringList{"ttyUSB0", "ttyS0", "ttyS1"};
     QTest::newRow("others keep the system order")
-        << Ports{{"B", 1}, {"A", 2}, {"C", 0x10C5}} << QStringList{"B", "A", "C"};
+        << Ports{port("B", 1), port("A", 2), port("C", 0x10C5)} << QStringList{"B", "A", "C"};
 }
 
 void tst_PortDialog::bridgePortsComeFirst()
@@ -76,7 +84,7 @@ void tst_PortDialog::bridgePortsComeFirst()
 
 void tst_PortDialog::dialogListsInjectedPortsAndSelectsTheFirst()
 {
-    usePorts({{"COM1", 0x0403}, {"COM5", 0x10C4}, {"COM7", 0x10C4}});
+    usePorts({port("COM1", 0x0403), port("COM5", 0x10C4), port("COM7", 0x10C4)});
     comSettings dialog;
     QCOMPARE(items(box(dialog, "LidarCom")), (QStringList{"COM7", "COM5", "COM1"}));
     QCOMPARE(box(dialog, "LidarCom")->currentText(), QStringLiteral("COM7"));
@@ -86,11 +94,11 @@ void tst_PortDialog::dialogListsInjectedPortsAndSelectsTheFirst()
 
 void tst_PortDialog::refreshPicksUpANewPortAndSelectsTheTopAgain()
 {
-    usePorts({{"COM1", 0}});
+    usePorts({port("COM1", 0)});
     comSettings dialog;
     QComboBox *ports = box(dialog, "LidarCom");
     ports->setEditText(QStringLiteral("typed"));
-    usePorts({{"COM1", 0}, {"COM9", 0x10C4}});
+    usePorts({port("COM1", 0), port("COM9", 0x10C4)});
     dialog.findChild<QPushButton *>(QStringLiteral("refresh"))->click();
     QCOMPARE(items(ports), (QStringList{"COM9", "COM1"}));
     QCOMPARE(ports->currentIndex(), 0);
@@ -121,7 +129,7 @@ void tst_PortDialog::formCarriesItsNamesAndTexts()
 
 void tst_PortDialog::applyStoresTheChoiceHidesAndSignals()
 {
-    usePorts({{"COM3", 0x10C4}});
+    usePorts({port("COM3", 0x10C4)});
     comSettings dialog;
     dialog.show();
     QSignalSpy ready(&dialog, &comSettings::comReady);
@@ -142,7 +150,7 @@ void tst_PortDialog::applyStoresTheChoiceHidesAndSignals()
 
 void tst_PortDialog::applyTakesATypedPortName()
 {
-    usePorts({{"COM3", 0x10C4}});
+    usePorts({port("COM3", 0x10C4)});
     comSettings dialog;
     dialog.show();
     QComboBox *ports = box(dialog, "LidarCom");
@@ -169,7 +177,7 @@ void tst_PortDialog::typedNameIsStoredExactlyAsTyped()
 {
     QFETCH(QString, typed);
     QFETCH(bool, pressEnter);
-    usePorts({{"ttyS10", 0}, {"ttyUSB0", 0x10C4}, {"ttyS11", 0}});
+    usePorts({port("ttyS10", 0), port("ttyUSB0", 0x10C4), port("ttyS11", 0)});
     comSettings dialog;
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
@@ -198,7 +206,7 @@ void tst_PortDialog::applyWithNoPortStoresAnEmptyName()
 
 void tst_PortDialog::presetSelectsAndStoresWithoutSignalling()
 {
-    usePorts({{"COM1", 0}, {"COM5", 0x10C4}});
+    usePorts({port("COM1", 0), port("COM5", 0x10C4)});
     comSettings dialog;
     QSignalSpy ready(&dialog, &comSettings::comReady);
     QVERIFY(dialog.presetPort(QStringLiteral("COM1"), 460800));
@@ -217,7 +225,7 @@ void tst_PortDialog::presetSelectsAndStoresWithoutSignalling()
 
 void tst_PortDialog::presetRefusesAnEmptyNameOrUnofferedRate()
 {
-    usePorts({{"COM1", 0}});
+    usePorts({port("COM1", 0)});
     comSettings dialog;
     QVERIFY(!dialog.presetPort(QStringLiteral("COM2"), 9600));
     QVERIFY(!dialog.presetPort(QStringLiteral("  "), 230400));
