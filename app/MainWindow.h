@@ -26,6 +26,7 @@ class LinkStatsLabel;
 class TrafficMonitor;
 class LinkSupervisor;
 class LinkStatusView;
+class MainPlotView;
 struct TRData;
 
 namespace Ui {
@@ -101,6 +102,7 @@ private:
     bool stopAcquisitionForPlayback();
 
     QCustomPlot *plot = nullptr;
+    MainPlotView *plotView = nullptr; // the plot's axis choice and cursors
     Ui::MainWindow *ui = nullptr;
     comSettings *comSettingsDialog = nullptr;
     QString iniFileName;
@@ -114,6 +116,7 @@ private:
     bool plotPending = false;
     bool autoPlot = true;
     QString savedFilePath;
+    qint64 playbackMaxPoints = 0; // values a played-back file may hold, in all (set with the plot)
     QShortcut *startShortcut = nullptr;
     QShortcut *clearShortcut = nullptr;
     qint32 curveIndex = 0;

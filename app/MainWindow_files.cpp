@@ -3,6 +3,7 @@
 #include "widgets/UserPrompts.h"
 #include "files/CurveFile.h"
 #include "app/LinkStatusView.h"
+#include "app/MainPlotView.h"
 #include "app/PlotCurves.h"
 #include "link/LinkSupervisor.h"
 
@@ -40,18 +41,22 @@ void MainWindow::saveCurveData()
 
 // A recording shown beside a live stream would be drawn on by it: a
 // playback first stops acquisition, as Stop does. While Stop cannot go out
-// (another sender holds the link) the file is not shown.
+// (another sender holds the link) the file is not shown. The file is read
+// into curve stores piece by piece, never whole.
 void MainWindow::loadCurve()
 {
     const QString name = UserPrompts::getOpenFileName(this, tr("open"), savedFilePath,
                                                       QStringLiteral("cur(*.cur)"));
     if (name.isEmpty())
         return;
-    QByteArray text;
-    const bool read = CurveFile::readWhole(name, &text);
+    CurveStoreFile::Curves curves;
+    const bool read = PlotCurves::load(plot, name, &curves, playbackMaxPoints);
     if (read && !stopAcquisitionForPlayback())
         return;
-    if (!read || !PlotCurves::show(plot, text))
+    if (read) {
+        PlotCurves::show(plot, std::move(curves));
+        plotView->setAxis(plotView->axis()); // the new graphs are keyed as the plot shows
+    } else
         UserPrompts::critical(this, tr("读入错误"), tr("无法读文件\r\n无权限"));
     savedFilePath = CurveFile::rememberedPath(name, kCurveExtension);
 }

@@ -1,4 +1,5 @@
 #include "app/MainWindow.h"
+#include "app/MainPlotView.h"
 #include "ui_MainWindow.h"
 
 #include "app/LinkStatsLabel.h"
@@ -99,6 +100,11 @@ void MainWindow::setupLinkHealth()
                             linkSupervisor->state());
     });
     connect(linkSupervisor, &LinkSupervisor::stateChanged, view, showState);
+    // A Stop, a lost link or a reconnection leaves a gap on the time axis.
+    connect(linkSupervisor, &LinkSupervisor::stateChanged, plotView, [this](LinkState state) {
+        if (state != LinkState::Acquiring)
+            plotView->markGap();
+    });
     connect(linkSupervisor, &LinkSupervisor::problem, view, &LinkStatusView::showProblem);
     connect(linkSupervisor, &LinkSupervisor::notice, view, &LinkStatusView::showNotice);
     connect(linkSupervisor, &LinkSupervisor::reopened, this, [this] {

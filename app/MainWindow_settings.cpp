@@ -2,6 +2,7 @@
 #include "ui_MainWindow.h"
 
 #include "app/ConfigDialog.h"
+#include "app/MainPlotView.h"
 #include "app/StoredShortcut.h"
 #include "settings/SettingsRules.h"
 #include "settings/UiLanguage.h"
@@ -43,6 +44,7 @@ void MainWindow::loadSettings()
     clearShortcut->setKey(storedShortcut(clear));
 
     languageChoice = UiLanguage::fromSettings(settings);
+    plotView->setAxis(MainPlotView::axisNamed(settings.value(QStringLiteral("PlotAxis")).toString()));
 
     ui->pbClear->setText(tr("清除"));
     ui->pbStart->setText(tr("开始"));
@@ -60,4 +62,5 @@ void MainWindow::saveSettings()
     settings.setValue(QStringLiteral("OriginalValue"), int(configDialog->getOriginalValue()));
     settings.setValue(UiLanguage::kSettingsKey, languageChoice);
     settings.setValue(QStringLiteral("AutoReconnect"), autoReconnect);
+    settings.setValue(QStringLiteral("PlotAxis"), MainPlotView::axisName(plotView->axis()));
 }

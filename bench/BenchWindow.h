@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/LodGraph.h"
 #include "app/MainWindow.h"
 #include "widgets/UserPrompts.h"
 #include "link/EventPump.h"
@@ -50,14 +51,10 @@ public:
     // Puts `points` points on the live curve after the ones it has.
     void extendCurve(int points)
     {
-        QCPGraph *graph = MainWindowProbe::plot(window)->graph(0);
+        auto *graph = qobject_cast<LodGraph *>(MainWindowProbe::plot(window)->graph(0));
         qint32 &key = MainWindowProbe::plotKey(window);
-        QVector<double> keys(points), values(points);
-        for (int i = 0; i < points; ++i) {
-            keys[i] = key + i;
-            values[i] = 1500 + (i / 10) % 50;
-        }
-        graph->addData(keys, values, true);
+        for (int i = 0; i < points; ++i)
+            graph->curve().append(1500 + (i / 10) % 50);
         key += points;
     }
 

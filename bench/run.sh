@@ -15,7 +15,7 @@ rm -rf "$out" && mkdir -p "$out"
 export QT_QPA_PLATFORM=offscreen
 status=0
 # One run per family: the CSV report needs the same counters on every row.
-families="bench_receive:decodeThroughput bench_receive:hostileThroughput bench_receive:garbagePile bench_plot:refreshStep
+families="bench_receive:decodeThroughput bench_receive:hostileThroughput bench_receive:garbagePile bench_plot:refreshStep bench_plot:weekLongRun
           bench_plot:refreshStepAfterPlayback bench_plot:memoryPerPoint bench_window:measurementLogic bench_window:measurementWindow
           bench_window:headerLine bench_window:waitCpu bench_window:idleCpu bench_window:downloadTurnaround bench_window:endToEnd
           bench_window:statisticsSlide bench_window:statisticsPerFrame bench_window:endToEndLog
@@ -94,6 +94,10 @@ function line(what, value, unit, target, ratio) {
         line(name " frames after", col("frames_after"), "frames", "700", col("frames_after") / 700)
     } else if (name ~ /^storeStep/) {
         v = col("real_time"); line(name, v, "ms", "< 50", v / 50)
+    } else if (name ~ /^weekLongRun/) {
+        v = col("cpu_time"); t = name ~ /points:1000000\// ? 10 : 15
+        line(name " step", v, "ms cpu", "<= " t, v / t)
+        v = col("rss_peak_MiB"); line(name " peak rss", v, "MiB", "< 256", v / 256)
     } else if (name ~ /^curveStorage/) {
         v = col("cpu_time"); line(name " step", v, "ms cpu", "<= 15", v / 15)
         v = col("rss_peak_MiB"); line(name " peak rss", v, "MiB", "< 256", v / 256)

@@ -4,6 +4,7 @@
 #include "link/LinkLease.h"
 #include "link/QTRNet.h"
 #include "workflow/CommandSet.h"
+#include "workflow/MeasurementFeed.h"
 
 #include <limits>
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/CommandOptions.h"
+#include "workflow/MeasurementFeed.h"
 #include "workflow/MeasurementPipeline.h"
 
 #include <QObject>

@@ -41,8 +41,10 @@ const std::vector<CommandSpec> &specs()
          "the device path, the USB vendor and product ids and the description.",
          {json("a list of objects: name, path, vendor_id, product_id, description")}},
         {"info", "info     --port NAME [--baud N] [--json]", "read the device information and calibration",
-         "Stops acquisition, then asks for the device information and the calibration parameters. "
-         "unit_id is the three controller-id words as 8 lower-case hexadecimal digits each.",
+         "Stops acquisition, then asks for the device information and the calibration parameters, "
+         "each request asked once more when it goes unanswered for a second. Prints key: value lines "
+         "(unit_id, firmware, hardware, then the calibration's keys), or one JSON object. unit_id is the "
+         "three controller-id words as 8 lower-case hexadecimal digits each.",
          {kPort, kBaud, json("one object: unit_id, firmware, hardware, calibration {...}")}},
         {"stream", "stream   --port NAME [--baud N] (--frames N | --seconds S) [--format csv|jsonl] [--output FILE]",
          "write every measurement frame as CSV or JSON lines",
@@ -69,13 +71,18 @@ const std::vector<CommandSpec> &specs()
         {"run", "run      --port NAME [--baud N] --plan FILE [--results FILE|URL] [--report FILE] [--yes]",
          "run an accuracy test plan",
          "Runs a test plan: identifies the unit, then step by step collects and judges the frames. "
-         "Between steps without a command it asks for the target to be placed, unless --yes. Prints "
-         "each step's figures and verdict, then the run's verdict; stores the run and writes the "
-         "report. Exit 0 for PASS, 1 for FAIL, 6 for INCOMPLETE. A plan with commands is code: read "
-         "a plan from someone else before running it.",
+         "Before a step without a command it asks on standard error \"Place the target at 1000 mm and "
+         "press Enter\" and reads a line from standard input, unless --yes; the end of the input aborts "
+         "the run. Prints one line per step (its figures, each limit's outcome, its verdict), then "
+         "\"verdict: PASS|FAIL|INCOMPLETE\" naming the steps at fault; stores the run, adds its row to the "
+         "lot summary (ResultsCsv) and writes the report. Exit 0 for PASS, 1 for FAIL, 6 for INCOMPLETE, "
+         "4 when the unit does not identify itself; 5 for a plan that cannot be read or is not valid "
+         "(nothing is sent), and for a PASS whose record or report could not be written. Ctrl-C or "
+         "SIGTERM sends Stop and keeps the run as INCOMPLETE. A plan with commands is code: read a plan "
+         "from someone else before running it.",
          {kPort, kBaud, {"plan", "FILE", "the test plan (JSON)"}, kResults,
-          {"report", "FILE", "the report: HTML or PDF by the name's suffix (.html, .pdf)"},
-          {"yes", nullptr, "do not wait for Enter between steps"}}},
+          {"report", "FILE", "the report: HTML or PDF by the name's suffix (.html, .pdf; any other is a usage error)"},
+          {"yes", nullptr, "do not ask for the target to be placed: run unattended"}}},
         {"results", "results  [--results FILE|URL] [--unit ID] [--last N] [--json]", "list the stored accuracy runs",
          "The stored runs, newest first, as a table or as JSON.",
          {kResults, {"unit", "ID", "only the runs of this unit id"}, {"last", "N", "only the newest N runs"},

@@ -20,7 +20,7 @@ TransferProgress::Figures DownloadCommand::figures() const
     TransferProgress::Figures f;
     f.blocks = transfer.blocks();
     f.blocksDone = transfer.blocksDone();
-    f.bytesDone = qMin<qint64>(qint64(f.blocksDone) * DownloadTransfer::kBlockSize, transfer.fileBytes());
+    f.bytesDone = qMin<qint64>(qint64(f.blocksDone) * DownloadTransfer::kBlockSize, transfer.sentBytes());
     f.elapsedMs = sendingClock.isValid() ? sendingClock.elapsed() : 0;
     return f;
 }

@@ -3,6 +3,7 @@
 #include "cli/Console.h"
 #include "cli/ExitCode.h"
 #include "cli/SensorLink.h"
+#include "workflow/MeasurementFeed.h"
 
 #include <QTimer>
 

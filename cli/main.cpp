@@ -8,6 +8,7 @@
 #include "settings/UiLanguage.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 
 #include <memory>
 
@@ -29,11 +30,27 @@ int usageError(const Invocation &invocation, const QString &error)
 }
 
 // Standard error is for what a user should read: the shared code's
-// diagnostic lines (one per block of a download) would bury it.
+// diagnostic lines (one per block of a download) would bury it, and so would
+// the offscreen platform's note that the session has no runtime folder (a
+// report is drawn without one).
 void quietDebug(QtMsgType type, const QMessageLogContext &, const QString &text)
 {
-    if (type != QtDebugMsg && type != QtInfoMsg)
-        Console::message(text);
+    if (type == QtDebugMsg || type == QtInfoMsg)
+        return;
+    if (text.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set")))
+        return;
+    Console::message(text);
+}
+
+// A run's report draws text, which takes a QGuiApplication; the offscreen
+// platform needs no display. Every other command stays on QCoreApplication.
+std::unique_ptr<QCoreApplication> application(const Invocation &invocation, int &argc, char **argv)
+{
+    if (invocation.command == QLatin1String("run") && invocation.has(QStringLiteral("report"))) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        return std::make_unique<QGuiApplication>(argc, argv);
+    }
+    return std::make_unique<QCoreApplication>(argc, argv);
 }
 
 } // namespace
@@ -55,10 +72,10 @@ int main(int argc, char **argv)
     }
 
     qInstallMessageHandler(quietDebug);
-    QCoreApplication app(argc, argv);
+    const std::unique_ptr<QCoreApplication> app = application(invocation, argc, argv);
     // Texts that come from the shared code (outcome lines, plan errors) are
     // Chinese at the source; a script's log reads them in English.
-    UiLanguage::install(app, UiLanguage::kEnglish);
+    UiLanguage::install(*app, UiLanguage::kEnglish);
 
     QString error;
     int refusal = ExitCode::kUsage;
@@ -73,6 +90,6 @@ int main(int argc, char **argv)
     QObject::connect(&signalWatch, &SignalWatch::caught, command.get(), &CliCommand::interrupt);
     command->start();
     if (!command->isFinished())
-        app.exec();
+        app->exec();
     return command->exitCode();
 }

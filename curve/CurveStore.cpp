@@ -42,7 +42,9 @@ CurveStore::CurveStore(std::shared_ptr<SpillFile> spill, int chunkShift, qint64 
     , chunkPoints(qint64(1) << shift)
     , limit(std::max<qint64>(maxPoints, 0))
 {
-    sealed.reserve(std::size_t(limit >> shift) + 1);
+    // The directory is small (a few dozen bytes a chunk) and may grow by
+    // copying; reserving for the bound would cost every short curve that much.
+    sealed.reserve(std::size_t(std::min<qint64>(limit >> shift, kDirectoryReserve)) + 1);
     levels.reserve(16);
 }
 

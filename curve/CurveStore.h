@@ -100,6 +100,7 @@ public:
     // chunk directory. Mappings are the spill file's (SpillFile::mappedBytes).
     std::size_t residentBytes() const;
     qint64 spilledChunks() const { return qint64(sealed.size()); }
+    const std::shared_ptr<SpillFile> &spillFile() const { return spill; }
 
 private:
     enum class ValueCoding : quint8 { Short, Float, Double };
@@ -129,6 +130,7 @@ private:
     // through the cache instead of a mapping.
     static constexpr qint64 kSmallRead = 4 * kBlock;
     static constexpr int kFanOut = 8;
+    static constexpr qint64 kDirectoryReserve = 256;
 
     bool appendPoint(double value, qint64 timeUs);
     bool makeRoom();

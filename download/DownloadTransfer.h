@@ -96,6 +96,8 @@ public:
     QString path() const { return filePath; }
     // The file's own size, before padding.
     qint64 fileBytes() const { return fileSize; }
+    // What goes to the device: the file padded to whole words.
+    qint64 sentBytes() const { return image.size(); }
     int blocks() const { return plan.steps(); }
     // Blocks the device has acknowledged so far.
     int blocksDone() const { return done; }

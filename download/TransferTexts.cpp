@@ -5,10 +5,15 @@
 #include "download/ImageFile.h"
 
 namespace {
+// The bytes the transfer sends: the file padded to whole words.
+qint64 paddedSize(qint64 fileBytes)
+{
+    return (fileBytes + 3) / 4 * 4;
+}
+
 int blocksFor(qint64 fileBytes)
 {
-    const qint64 padded = (fileBytes + 3) / 4 * 4;
-    return DownloadPayload::planBlocks(int(padded), DownloadTransfer::kBlockSize).steps();
+    return DownloadPayload::planBlocks(int(paddedSize(fileBytes)), DownloadTransfer::kBlockSize).steps();
 }
 } // namespace
 
@@ -17,7 +22,7 @@ QString TransferTexts::fileSummary(const QString &path)
     qint64 size = 0;
     switch (ImageFile::inspect(path, &size)) {
     case ImageFile::Problem::None:
-        return tr("%1 字节, %2 块").arg(size).arg(blocksFor(size));
+        return tr("%1 字节, %2 块").arg(paddedSize(size)).arg(blocksFor(size));
     case ImageFile::Problem::TooLarge:
         return tr("文件过大: %1 字节, 上限 %2 字节").arg(size).arg(ImageFile::kMaxBytes);
     default:
@@ -33,7 +38,7 @@ QString TransferTexts::status(const DownloadTransfer &transfer)
         return QString();
     case State::Done:
         return tr("下载完成: %1 字节, %2 块, %3 秒")
-            .arg(transfer.fileBytes())
+            .arg(transfer.sentBytes())
             .arg(transfer.blocks())
             .arg(QString::number(double(transfer.elapsedMs()) / 1000.0, 'f', 1));
     case State::Failed:
@@ -56,7 +61,7 @@ QString TransferTexts::running(const DownloadTransfer &transfer)
     case State::Starting:
         if (transfer.cancelRequested())
             return tr("正在取消: 等待设备应答开始命令");
-        return tr("等待设备应答开始命令 (%1 字节, %2 块)").arg(transfer.fileBytes()).arg(transfer.blocks());
+        return tr("等待设备应答开始命令 (%1 字节, %2 块)").arg(transfer.sentBytes()).arg(transfer.blocks());
     case State::Sending:
         if (transfer.cancelRequested())
             return tr("正在取消: 等待第 %1 / %2 块的应答").arg(transfer.blockIndex() + 1).arg(transfer.blocks());

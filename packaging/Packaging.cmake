@@ -33,9 +33,12 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 # The libraries (Qt 5 with its serial port module, QCustomPlot) come from the
-# binaries; the rest is what they load or show at run time.
+# binaries; the rest is what they load or show at run time. Qt loads its
+# database drivers as plugins, which no binary links: the SQLite one keeps the
+# results by default, the PostgreSQL one only a shared store needs.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-wqy-microhei, qttranslations5-l10n")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-wqy-microhei, qttranslations5-l10n, libqt5sql5-sqlite")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libqt5sql5-psql")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
     "Shows a lidar distance sensor's measurements live, records and plays back\ncurves, and downloads firmware over a USB serial bridge. Includes lidar-cli,\nthe same from a terminal or a script, and lidar-sim, a sensor simulator on a\npseudo-terminal.")
 include(CPack)

@@ -2,6 +2,7 @@
 
 #include "testrun/JsonKeyScan.h"
 #include "testrun/TestPlanTexts.h"
+#include "io/RegularFile.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -334,13 +335,28 @@ QByteArray planToJson(const TestPlan &plan)
 
 std::optional<TestPlan> readPlanFile(const QString &path, QString *why, QByteArray *json)
 {
+    // A FIFO or a device would hold the caller until it ends, if ever; no
+    // plan comes near the size cap, so a larger file is not a plan.
+    constexpr qint64 kMaxPlanBytes = 16 * 1024 * 1024;
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    QString reason;
+    switch (RegularFile::open(file, path, QIODevice::ReadOnly, &reason)) {
+    case RegularFile::Opened::Yes:
+        break;
+    case RegularFile::Opened::NotRegular:
+        reason = TestPlanTexts::notRegularFile();
+        Q_FALLTHROUGH();
+    case RegularFile::Opened::Failed:
         if (why)
-            *why = TestPlanTexts::fileUnreadable(path, file.errorString());
+            *why = TestPlanTexts::fileUnreadable(path, reason);
         return std::nullopt;
     }
-    const QByteArray bytes = file.readAll();
+    if (file.size() > kMaxPlanBytes) {
+        if (why)
+            *why = TestPlanTexts::fileUnreadable(path, TestPlanTexts::fileTooLarge(file.size(), kMaxPlanBytes));
+        return std::nullopt;
+    }
+    const QByteArray bytes = file.read(kMaxPlanBytes);
     PlanError error;
     auto plan = parsePlan(bytes, &error);
     if (!plan && why)

@@ -79,6 +79,16 @@ QString TestPlanTexts::fileUnreadable(const QString &path, const QString &reason
     return tr("无法读取测试计划 %1：%2").arg(path, reason);
 }
 
+QString TestPlanTexts::notRegularFile()
+{
+    return tr("不是普通文件");
+}
+
+QString TestPlanTexts::fileTooLarge(qint64 size, qint64 limit)
+{
+    return tr("文件过大 (%1 字节, 上限 %2 字节)").arg(size).arg(limit);
+}
+
 QString TestPlanTexts::fileUnwritable(const QString &path, const QString &reason)
 {
     return tr("无法保存测试计划 %1：%2").arg(path, reason);

@@ -15,6 +15,8 @@ public:
     static QString errorText(const TestRun::PlanError &error);
     static QString fileUnreadable(const QString &path, const QString &reason);
     static QString fileUnwritable(const QString &path, const QString &reason);
+    static QString notRegularFile();
+    static QString fileTooLarge(qint64 size, qint64 limit);
 
 private:
     static QString where(int step);

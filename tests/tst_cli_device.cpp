@@ -23,6 +23,8 @@ namespace {
 constexpr quint8 kStart = 0x02;
 constexpr quint8 kStop = 0x0F;
 constexpr quint8 kAck = 0x10;
+constexpr quint8 kCaliParam = 0x12;
+constexpr quint8 kDeviceInfo = 0x14;
 
 using Point = DevicePeer::Point;
 
@@ -89,6 +91,71 @@ bool writeFile(const QString &path, const QByteArray &bytes)
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
 }
 
+// Firmware 1.2.3, hardware 5, id words with leading zeros.
+QByteArray deviceInfoPayload()
+{
+    uchar p[52] = {};
+    qToLittleEndian<quint32>(0x01020003, p);
+    qToLittleEndian<quint32>(5, p + 4);
+    qToLittleEndian<quint32>(0x0033002B, p + 16);
+    qToLittleEndian<quint32>(0x00000000, p + 20);
+    qToLittleEndian<quint32>(0x0F0F0F0F, p + 24);
+    return QByteArray(reinterpret_cast<const char *>(p), sizeof p);
+}
+
+// The 32 calibration bytes and a 33rd, bvd.
+QByteArray calibrationPayload()
+{
+    uchar p[33] = {};
+    p[0] = 7;
+    p[1] = 200;
+    p[2] = 3;
+    p[3] = 4;
+    qToLittleEndian<qint16>(-10, p + 4);
+    qToLittleEndian<qint16>(120, p + 6);
+    qToLittleEndian<quint32>(4294967295u, p + 8);
+    qToLittleEndian<qint32>(-1024, p + 12);
+    qToLittleEndian<qint32>(310, p + 16);
+    qToLittleEndian<qint32>(-42, p + 20);
+    qToLittleEndian<qint32>(7, p + 24);
+    qToLittleEndian<qint32>(123456, p + 28);
+    p[32] = 0x5A;
+    return QByteArray(reinterpret_cast<const char *>(p), sizeof p);
+}
+
+// The unit's side of identification: the first `ignoredInfo` device
+// information requests and, when `calibration` is false, every calibration
+// request go unanswered. Start is answered by one-point frames at 1000 mm
+// every 2 ms until Stop when `streaming` is given.
+struct IdentifyingUnit {
+    DevicePeer &peer;
+    int ignoredInfo = 0;
+    bool calibration = true;
+    QTimer *streaming = nullptr;
+    quint32 timestamp = 0;
+
+    void install()
+    {
+        peer.onFrame([this](const TRData &f) {
+            if (f.cmd == kDeviceInfo && ignoredInfo-- <= 0)
+                peer.send(0, kDeviceInfo, deviceInfoPayload());
+            else if (f.cmd == kCaliParam && calibration)
+                peer.send(0, kCaliParam, calibrationPayload());
+            else if (f.cmd == kStart && streaming)
+                streaming->start(2);
+            else if (f.cmd == kStop && streaming)
+                streaming->stop();
+        });
+        if (streaming)
+            QObject::connect(streaming, &QTimer::timeout, [this] {
+                peer.send(0, kStart, DevicePeer::measurement({{1000}}, timestamp += 2000));
+            });
+    }
+};
+
+const char kValidPlan[] = "{\"name\": \"bench\", \"frames\": 5, \"limits\": {\"std_mm\": 5}, "
+                          "\"steps\": [{\"reference_mm\": 1000}]}";
+
 } // namespace
 
 class tst_CliDevice : public QObject {
@@ -109,6 +176,14 @@ private slots:
     void silentDeviceGivesFour_data();
     void silentDeviceGivesFour();
     void deviceGoneDuringStreamGivesFour();
+    void infoGivesTheUnitExactly_data();
+    void infoGivesTheUnitExactly();
+    void infoAsksAgainAndGivesFourWhenUnanswered_data();
+    void infoAsksAgainAndGivesFourWhenUnanswered();
+    void runOfAnUnidentifiedUnitGivesFourAndStoresNothing();
+    void signalDuringRunSendsStopAndStoresItIncomplete_data();
+    void signalDuringRunSendsStopAndStoresItIncomplete();
+    void portThatDoesNotExistGivesThree_data();
     void portThatDoesNotExistGivesThree();
     void portWithoutPermissionGivesThreeAndTheGroupToJoin();
     void unreadableOrUnwritableFileGivesFiveAndSendsNothing_data();
@@ -121,6 +196,10 @@ private:
 void tst_CliDevice::initTestCase()
 {
     QVERIFY(dir.isValid());
+    QVERIFY(writeFile(dir.filePath("plan.json"), kValidPlan));
+    QVERIFY(writeFile(dir.filePath("misspelled-plan.json"),
+                      "{\"name\": \"x\", \"frames\": 5, \"steps\": [{\"reference_mm\": 500, "
+                      "\"limits\": {\"bias_mn\": 3}}]}"));
 }
 
 void tst_CliDevice::streamWritesTheLogsColumnsForExactlyTheFramesAsked_data()
@@ -326,7 +405,7 @@ void tst_CliDevice::downloadSendsTheDialogsFramesAndEndsWithTheOutcomeLine()
     QCOMPARE(sent, image + QByteArray(2, char(0xFF)));
     // "complete", then the kind of an encrypted image: 2.
     QCOMPARE(frames.at(4).data.at(16), quint8(2));
-    QVERIFY2(cli.errorText().contains("Download complete: 150 bytes, 3 blocks"), qPrintable(cli.errorText()));
+    QVERIFY2(cli.errorText().contains("Download complete: 152 bytes, 3 blocks"), qPrintable(cli.errorText()));
     QVERIFY(cli.errorText().contains("3/3 blocks"));
 }
 
@@ -395,10 +474,169 @@ void tst_CliDevice::deviceGoneDuringStreamGivesFour()
     QVERIFY(rows.size() >= 1);
 }
 
+void tst_CliDevice::infoGivesTheUnitExactly_data()
+{
+    QTest::addColumn<bool>("json");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::newRow("json") << true
+                          << QByteArray("{\"unit_id\":\"0033002b000000000f0f0f0f\",\"firmware\":\"1.2.3\",\"hardware\":5,"
+                                        "\"calibration\":{\"ck\":7,\"xtalk_cal\":200,\"MP_cal\":3,\"cg_cal\":4,"
+                                        "\"offset_cal\":-10,\"reftof\":120,\"xtalk_peak\":4294967295,\"masum\":123456,"
+                                        "\"k\":-1024,\"pileup_1\":310,\"pileup_2\":-42,\"pileup_3\":7,\"bvd\":90}}\n");
+    QTest::newRow("key: value lines")
+        << false
+        << QByteArray("unit_id: 0033002b000000000f0f0f0f\nfirmware: 1.2.3\nhardware: 5\nck: 7\nxtalk_cal: 200\n"
+                      "MP_cal: 3\ncg_cal: 4\noffset_cal: -10\nreftof: 120\nxtalk_peak: 4294967295\nmasum: 123456\n"
+                      "k: -1024\npileup_1: 310\npileup_2: -42\npileup_3: 7\nbvd: 90\n");
+}
+
+// Acquisition stopped first, then one request each.
+void tst_CliDevice::infoGivesTheUnitExactly()
+{
+    QFETCH(bool, json);
+    QFETCH(QByteArray, expected);
+    DevicePeer peer;
+    IdentifyingUnit unit{peer};
+    unit.install();
+    CliProcess cli;
+    QStringList args = {"info", "--port", peer.port()};
+    if (json)
+        args << "--json";
+    QVERIFY(cli.run(args));
+    QVERIFY2(cli.exitCode() == 0, qPrintable(cli.errorText()));
+    QCOMPARE(cli.standardOutput(), expected);
+    QCOMPARE(peer.commands(), (QVector<quint8>{kStop, kDeviceInfo, kCaliParam}));
+    if (!json)
+        return;
+    const QJsonObject parsed = PythonParse::json(cli.standardOutput()).toObject();
+    QCOMPARE(parsed.keys().size(), 4);
+    QCOMPARE(parsed.value("unit_id").toString(), QStringLiteral("0033002b000000000f0f0f0f"));
+    QCOMPARE(parsed.value("hardware").toInt(), 5);
+    const QJsonObject calibration = parsed.value("calibration").toObject();
+    QCOMPARE(calibration.keys().size(), 13);
+    QCOMPARE(calibration.value("xtalk_peak").toDouble(), 4294967295.0);
+    QCOMPARE(calibration.value("offset_cal").toInt(), -10);
+}
+
+void tst_CliDevice::infoAsksAgainAndGivesFourWhenUnanswered_data()
+{
+    QTest::addColumn<int>("ignoredInfo");
+    QTest::addColumn<bool>("calibration");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QVector<quint8>>("commands");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("device information answered the second time")
+        << 1 << true << 0 << QVector<quint8>{kStop, kDeviceInfo, kDeviceInfo, kCaliParam} << QString();
+    QTest::newRow("device information never answered")
+        << 100 << true << 4 << QVector<quint8>{kStop, kDeviceInfo, kDeviceInfo} << "(0x14)";
+    QTest::newRow("calibration never answered")
+        << 0 << false << 4 << QVector<quint8>{kStop, kDeviceInfo, kCaliParam, kCaliParam} << "(0x12)";
+}
+
+void tst_CliDevice::infoAsksAgainAndGivesFourWhenUnanswered()
+{
+    QFETCH(int, ignoredInfo);
+    QFETCH(bool, calibration);
+    QFETCH(int, exitCode);
+    QFETCH(QVector<quint8>, commands);
+    QFETCH(QString, message);
+    DevicePeer peer;
+    IdentifyingUnit unit{peer, ignoredInfo, calibration};
+    unit.install();
+    CliProcess cli;
+    QVERIFY(cli.run({"info", "--port", peer.port(), "--json"}));
+    QVERIFY2(cli.exitCode() == exitCode, qPrintable(cli.errorText()));
+    QCOMPARE(peer.commands(), commands);
+    if (exitCode == 0)
+        return;
+    QVERIFY(cli.standardOutput().isEmpty());
+    QVERIFY2(cli.errorText().contains("did not answer") && cli.errorText().contains(message), qPrintable(cli.errorText()));
+}
+
+void tst_CliDevice::runOfAnUnidentifiedUnitGivesFourAndStoresNothing()
+{
+    DevicePeer peer;
+    IdentifyingUnit unit{peer, 0, false};
+    unit.install();
+    const QString results = dir.filePath("unidentified.sqlite");
+    CliProcess cli;
+    QVERIFY(cli.run({"run", "--port", peer.port(), "--plan", dir.filePath("plan.json"), "--yes", "--results", results}));
+    QVERIFY2(cli.exitCode() == 4, qPrintable(cli.errorText()));
+    QVERIFY(cli.standardOutput().isEmpty());
+    QVERIFY2(cli.errorText().contains("(0x12)"), qPrintable(cli.errorText()));
+    QVERIFY(!peer.commands().contains(kStart));
+    QVERIFY(!QFile::exists(results));
+}
+
+void tst_CliDevice::signalDuringRunSendsStopAndStoresItIncomplete_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::addColumn<bool>("unattended");
+    QTest::addColumn<int>("exitCode");
+    QTest::newRow("Ctrl-C while collecting") << int(SIGINT) << true << 130;
+    QTest::newRow("SIGTERM at the prompt") << int(SIGTERM) << false << 143;
+}
+
+// The step asks for far more frames than come before the signal.
+void tst_CliDevice::signalDuringRunSendsStopAndStoresItIncomplete()
+{
+    QFETCH(int, signal);
+    QFETCH(bool, unattended);
+    QFETCH(int, exitCode);
+    const QString plan = dir.filePath("long-plan.json");
+    QVERIFY(writeFile(plan, "{\"name\": \"long\", \"frames\": 1000000, \"limits\": {\"std_mm\": 5}, "
+                            "\"steps\": [{\"reference_mm\": 1000}]}"));
+    const QString results = dir.filePath(QStringLiteral("interrupted-%1.sqlite").arg(signal));
+    DevicePeer peer;
+    QTimer streaming;
+    IdentifyingUnit unit{peer, 0, true, &streaming};
+    unit.install();
+    CliProcess cli;
+    QStringList args = {"run", "--port", peer.port(), "--plan", plan, "--results", results};
+    if (unattended)
+        args << "--yes";
+    QVERIFY(cli.start(args));
+    if (unattended)
+        QTRY_VERIFY_WITH_TIMEOUT(peer.count(kStart) == 1 && unit.timestamp > 100000, 20000);
+    else
+        QTRY_VERIFY_WITH_TIMEOUT(cli.errorText().contains("Place the target at 1000 mm and press Enter\n"), 20000);
+    QCOMPARE(::kill(pid_t(cli.pid()), signal), 0);
+    QVERIFY(cli.finish());
+    QVERIFY2(cli.exitCode() == exitCode, qPrintable(cli.errorText()));
+    const QVector<quint8> commands = peer.commands();
+    QCOMPARE(commands.mid(0, 3), (QVector<quint8>{kStop, kDeviceInfo, kCaliParam}));
+    QTRY_VERIFY_WITH_TIMEOUT(peer.commands().mid(3).contains(kStop), 5000);
+    QCOMPARE(peer.commands().last(), kStop);
+    if (unattended) {
+        const QList<QByteArray> lines = cli.standardOutput().split('\n');
+        QCOMPARE(lines.size(), 3);
+        QVERIFY2(lines.at(0).startsWith("step 1  1000 mm  INCOMPLETE  frames "), lines.at(0).constData());
+        QVERIFY2(lines.at(1).startsWith("verdict: INCOMPLETE (step 1 at 1000 mm: "), lines.at(1).constData());
+    } else {
+        QCOMPARE(cli.standardOutput(), QByteArray("verdict: INCOMPLETE (1 of 1 steps not run)\n"));
+    }
+    CliProcess stored;
+    QVERIFY(stored.run({"results", "--results", results, "--json"}));
+    const QJsonArray runs = PythonParse::json(stored.standardOutput()).toArray();
+    QCOMPARE(runs.size(), 1);
+    QCOMPARE(runs.at(0).toObject().value("verdict").toString(), QStringLiteral("INCOMPLETE"));
+    QCOMPARE(runs.at(0).toObject().value("steps").toArray().size(), unattended ? 1 : 0);
+}
+
+void tst_CliDevice::portThatDoesNotExistGivesThree_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::newRow("stream") << QStringList{"stream", "--frames", "1"};
+    QTest::newRow("info") << QStringList{"info", "--json"};
+    QTest::newRow("run") << QStringList{"run", "--plan", "@dir/plan.json", "--yes", "--results", "@dir/none.sqlite"};
+}
+
 void tst_CliDevice::portThatDoesNotExistGivesThree()
 {
+    QFETCH(QStringList, args);
+    args.replaceInStrings("@dir", dir.path());
     CliProcess cli;
-    QVERIFY(cli.run({"stream", "--port", dir.filePath("no-such-port"), "--frames", "1"}));
+    QVERIFY(cli.run(args << "--port" << dir.filePath("no-such-port")));
     QCOMPARE(cli.exitCode(), 3);
     QVERIFY2(cli.errorText().contains("not found"), qPrintable(cli.errorText()));
     QVERIFY(cli.standardOutput().isEmpty());
@@ -435,6 +673,11 @@ void tst_CliDevice::unreadableOrUnwritableFileGivesFiveAndSendsNothing_data()
         << QStringList{"stream", "--frames", "1", "--output", "@dir/missing/out.csv"} << "cannot write";
     QTest::newRow("output onto a folder") << QStringList{"stream", "--frames", "1", "--output", "@dir"}
                                           << "not a regular file";
+    QTest::newRow("missing plan") << QStringList{"run", "--plan", "@dir/missing.json", "--yes"} << "missing.json";
+    QTest::newRow("plan with a misspelled limit")
+        << QStringList{"run", "--plan", "@dir/misspelled-plan.json", "--yes"} << "Step 1: unknown key \"limits.bias_mn\"";
+    QTest::newRow("report in a missing folder")
+        << QStringList{"run", "--plan", "@dir/plan.json", "--report", "@dir/missing/r.html"} << "does not exist";
 }
 
 void tst_CliDevice::unreadableOrUnwritableFileGivesFiveAndSendsNothing()

@@ -36,15 +36,51 @@ QByteArray readFile(const QString &path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-// The first ```python block of the README's "Scripting" section.
-QString readmePythonExample()
+// The first block of `language` in the README's "Scripting" section.
+QString readmeExample(const QString &language)
 {
     const QString readme = QString::fromUtf8(readFile(QStringLiteral(LIDAR_SOURCE_DIR "/README.md")));
     const int section = readme.indexOf(QLatin1String("\n## Scripting\n"));
-    const int begin = readme.indexOf(QLatin1String("```python\n"), section);
-    const int end = readme.indexOf(QLatin1String("\n```"), begin + 10);
-    return section < 0 || begin < 0 || end < 0 ? QString() : readme.mid(begin + 10, end - begin - 10);
+    const QString opening = QStringLiteral("```") + language + QLatin1Char('\n');
+    const int begin = readme.indexOf(opening, section);
+    const int end = readme.indexOf(QLatin1String("\n```"), begin + opening.size());
+    return section < 0 || begin < 0 || end < 0 ? QString()
+                                                : readme.mid(begin + opening.size(), end - begin - opening.size());
 }
+
+// A plan whose commands move the simulated target through its control
+// pipe; `steps` are "REFERENCE" (the target moved there) or
+// "REFERENCE:CONTROL LINES" (those lines instead), or "REFERENCE:" for a
+// step without a command.
+QByteArray simulatorPlan(const QString &control, const QStringList &steps)
+{
+    QStringList entries;
+    for (const QString &step : steps) {
+        const QString reference = step.section(QLatin1Char(':'), 0, 0);
+        if (step.endsWith(QLatin1Char(':'))) {
+            entries << QStringLiteral("{\"reference_mm\": %1}").arg(reference);
+            continue;
+        }
+        const QString lines = step.contains(QLatin1Char(':')) ? step.section(QLatin1Char(':'), 1)
+                                                               : QStringLiteral("distance ") + reference;
+        entries << QStringLiteral("{\"reference_mm\": %1, \"command\": \"printf '%2\\\\n' > '%3'\"}")
+                       .arg(reference, QString(lines).replace(QLatin1Char(';'), QStringLiteral("\\\\n")), control);
+    }
+    return QStringLiteral("{\"name\": \"Accuracy 0.5-3 m\", \"frames\": 20, \"settle_s\": 0.3, "
+                          "\"limits\": {\"bias_mm\": 20, \"bias_percent\": 1.0, \"std_mm\": 5}, \"steps\": [\n%1]}\n")
+        .arg(entries.join(QStringLiteral(",\n")))
+        .toUtf8();
+}
+
+QJsonArray storedRuns(const QString &results)
+{
+    CliProcess cli;
+    if (!cli.run({"results", "--results", results, "--json"}) || cli.exitCode() != 0)
+        return QJsonArray();
+    return PythonParse::json(cli.standardOutput()).toArray();
+}
+
+const QStringList kStillTarget = {"--jitter", "0", "--wander", "0", "--rate", "100"};
 
 } // namespace
 
@@ -63,6 +99,10 @@ private slots:
     void portsJsonIsAListOfPorts();
     void readmePythonExampleJudgesTheSpread_data();
     void readmePythonExampleJudgesTheSpread();
+    void runFailsNamingTheBiasedStepAndKeepsIt();
+    void runWaitsForEnterBeforeAStepWithoutCommand_data();
+    void runWaitsForEnterBeforeAStepWithoutCommand();
+    void readmeShellExampleFlashesThenRuns();
 
 private:
     QTemporaryDir dir;
@@ -150,7 +190,7 @@ void tst_CliEndToEnd::downloadDeliversTheImageWhole()
     QVERIFY(cli.standardOutput().isEmpty());
     QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(received).size() >= size, 5000);
     QCOMPARE(readFile(received).left(size), patternFile(size));
-    QVERIFY2(cli.errorText().contains(QStringLiteral("Download complete: %1 bytes").arg(size)), qPrintable(cli.errorText()));
+    QVERIFY2(cli.errorText().contains(QStringLiteral("Download complete: %1 bytes").arg((size + 3) / 4 * 4)), qPrintable(cli.errorText()));
 }
 
 void tst_CliEndToEnd::simulatorRefusingABlockGivesFour()
@@ -211,7 +251,7 @@ void tst_CliEndToEnd::readmePythonExampleJudgesTheSpread()
 {
     QFETCH(QString, jitter);
     QFETCH(int, exitCode);
-    const QString example = readmePythonExample();
+    const QString example = readmeExample(QStringLiteral("python"));
     QVERIFY(example.contains("lidar-cli"));
     const QString script = dir.filePath("check_noise.py");
     QVERIFY(writeFile(script, example.toUtf8()));
@@ -226,6 +266,128 @@ void tst_CliEndToEnd::readmePythonExampleJudgesTheSpread()
     QVERIFY(python.waitForFinished(60000));
     QCOMPARE(python.exitCode(), exitCode);
     QVERIFY(python.readAllStandardOutput().startsWith("500 frames: mean "));
+}
+
+// Every step moves the target by its command, the third with a bias beyond
+// its bound; the run goes into a results file and a PDF report.
+void tst_CliEndToEnd::runFailsNamingTheBiasedStepAndKeepsIt()
+{
+    QTemporaryDir here;
+    const QString control = here.filePath("sim.ctl");
+    SimProcess sim;
+    QVERIFY(sim.start(QStringList{"--control", control} + kStillTarget));
+    const QString plan = here.filePath("plan.json");
+    QVERIFY(writeFile(plan, simulatorPlan(control, {"500", "1000", "2000:distance 2000;bias 60", "3000:bias 0;distance 3000"})));
+    const QString results = here.filePath("runs.sqlite");
+    const QString report = here.filePath("unit.pdf");
+    CliProcess cli;
+    QVERIFY(cli.run({"run", "--port", sim.port(), "--plan", plan, "--yes", "--results", results, "--report", report}, 60000));
+    QVERIFY2(cli.exitCode() == 1, qPrintable(cli.errorText()));
+
+    const QStringList lines = QString::fromUtf8(cli.standardOutput()).split('\n');
+    QCOMPARE(lines.size(), 6);
+    QCOMPARE(lines.last(), QString());
+    const char *begins[] = {"step 1  500 mm  PASS  frames 20 of 20  mean 500.000 mm  bias 0.000 mm (PASS, limit 25)",
+                            "step 2  1000 mm  PASS  frames 20 of 20  mean 1000.000 mm",
+                            "step 3  2000 mm  FAIL  frames 20 of 20  mean 2060.000 mm  bias 60.000 mm (FAIL, limit 40)  "
+                            "std 0.000 mm (PASS, limit 5)  blanked 0.00 % (not checked)  rate ",
+                            "step 4  3000 mm  PASS"};
+    for (int i = 0; i < 4; ++i)
+        QVERIFY2(lines.at(i).startsWith(begins[i]), qPrintable(lines.at(i)));
+    QCOMPARE(lines.at(4), QStringLiteral("verdict: FAIL (step 3 at 2000 mm: bias)"));
+    QVERIFY2(!cli.errorText().contains("Place the target"), qPrintable(cli.errorText()));
+
+    const QJsonArray runs = storedRuns(results);
+    QCOMPARE(runs.size(), 1);
+    const QJsonObject run = runs.at(0).toObject();
+    QCOMPARE(run.value("verdict").toString(), QStringLiteral("FAIL"));
+    QCOMPARE(run.value("unit_id").toString(), QStringLiteral("0033002b3538510c20363733"));
+    const QJsonArray steps = run.value("steps").toArray();
+    QCOMPARE(steps.size(), 4);
+    QCOMPARE(steps.at(2).toObject().value("mean_mm").toDouble(), 2060.0);
+    QCOMPARE(steps.at(2).toObject().value("checks").toObject().value("bias").toString(), QStringLiteral("FAIL"));
+    QVERIFY(readFile(report).startsWith("%PDF"));
+    QVERIFY2(cli.errorText().contains("Report written: " + report), qPrintable(cli.errorText()));
+}
+
+void tst_CliEndToEnd::runWaitsForEnterBeforeAStepWithoutCommand_data()
+{
+    QTest::addColumn<bool>("answered");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("verdict");
+    QTest::newRow("Enter pressed") << true << 0 << "verdict: PASS";
+    QTest::newRow("input closed") << false << 6 << "verdict: INCOMPLETE (1 of 2 steps not run)";
+}
+
+// The first step places the target by its command; the second has none, so
+// the operator is asked and the run waits for a line.
+void tst_CliEndToEnd::runWaitsForEnterBeforeAStepWithoutCommand()
+{
+    QFETCH(bool, answered);
+    QFETCH(int, exitCode);
+    QFETCH(QString, verdict);
+    QTemporaryDir here;
+    const QString control = here.filePath("sim.ctl");
+    SimProcess sim;
+    QVERIFY(sim.start(QStringList{"--control", control} + kStillTarget));
+    const QString plan = here.filePath("plan.json");
+    QVERIFY(writeFile(plan, simulatorPlan(control, {"800", "800:"})));
+    const QString results = here.filePath("runs.sqlite");
+    CliProcess cli;
+    QVERIFY(cli.start({"run", "--port", sim.port(), "--plan", plan, "--results", results}));
+    const QString prompt = QStringLiteral("Place the target at 800 mm and press Enter\n");
+    QTRY_VERIFY_WITH_TIMEOUT(cli.errorText().contains(prompt), 30000);
+    // It waits: the second step has not begun.
+    QTest::qWait(300);
+    QCOMPARE(cli.errorText().count(QStringLiteral("collecting")), 1);
+    if (answered)
+        cli.write("\n");
+    cli.closeInput();
+    QVERIFY(cli.finish(60000));
+    QVERIFY2(cli.exitCode() == exitCode, qPrintable(cli.errorText()));
+    const QStringList lines = QString::fromUtf8(cli.standardOutput()).split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), answered ? 3 : 2);
+    QVERIFY(lines.at(0).startsWith("step 1  800 mm  PASS"));
+    QCOMPARE(lines.last(), verdict);
+    QCOMPARE(cli.errorText().count(prompt), 1);
+
+    const QJsonArray runs = storedRuns(results);
+    QCOMPARE(runs.size(), 1);
+    QCOMPARE(runs.at(0).toObject().value("verdict").toString(), verdict.section(' ', 1, 1));
+    QCOMPARE(runs.at(0).toObject().value("steps").toArray().size(), answered ? 2 : 1);
+}
+
+// The README's shell example, its three arguments the simulator's port, a
+// firmware image and a plan: the image arrives whole, the plan passes.
+void tst_CliEndToEnd::readmeShellExampleFlashesThenRuns()
+{
+    const QString example = readmeExample(QStringLiteral("sh"));
+    QVERIFY(example.contains("lidar-cli download") && example.contains("lidar-cli run"));
+    QTemporaryDir here;
+    const QString script = here.filePath("flash-and-test.sh");
+    QVERIFY(writeFile(script, example.toUtf8()));
+    const QString image = here.filePath("sensor.ifw");
+    QVERIFY(writeFile(image, patternFile(300)));
+    const QString received = here.filePath("received.bin");
+    const QString control = here.filePath("sim.ctl");
+    SimProcess sim;
+    QVERIFY(sim.start(QStringList{"--control", control, "--image-out", received} + kStillTarget));
+    const QString plan = here.filePath("accuracy.json");
+    QVERIFY(writeFile(plan, simulatorPlan(control, {"500", "1500"})));
+    QProcess sh;
+    sh.setWorkingDirectory(here.path());
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("PATH", QFileInfo(CliProcess::program()).absolutePath() + ":" + env.value("PATH"));
+    sh.setProcessEnvironment(env);
+    sh.start("sh", {script, sim.port(), image, plan});
+    QVERIFY(sh.waitForFinished(90000));
+    const QString errors = QString::fromUtf8(sh.readAllStandardError());
+    QVERIFY2(sh.exitCode() == 0, qPrintable(errors));
+    const QByteArray out = sh.readAllStandardOutput();
+    QVERIFY2(out.endsWith("verdict: PASS\nPASS\n"), out.constData());
+    QCOMPARE(readFile(received).left(300), patternFile(300));
+    QCOMPARE(storedRuns(here.filePath("results.sqlite")).size(), 1);
+    QCOMPARE(QDir(here.path()).entryList({"unit-*.pdf"}).size(), 1);
 }
 
 QTEST_GUILESS_MAIN(tst_CliEndToEnd)

@@ -3,6 +3,8 @@
 #include "widgets/UserPrompts.h"
 #include "files/CurveFile.h"
 #include "tests/support/FileSizeLimit.h"
+#include "tests/support/StoredCurves.h"
+#include "curve/CurveStoreFile.h"
 
 #include <QImageReader>
 #include <QTemporaryDir>
@@ -22,6 +24,7 @@ struct MainWindowProbe {
     static void exportPicture(MainWindow &w) { w.saveCurveToPic(); }
     static void setCurveIndex(MainWindow &w, int index) { w.curveIndex = index; }
     static void clear(MainWindow &w) { w.on_pbClear_clicked(); }
+    static qint64 &playbackMaxPoints(MainWindow &w) { return w.playbackMaxPoints; }
     // One measurement frame's ten plot values, drawn at the next refresh.
     static void refreshWithFrame(MainWindow &w, int mean)
     {
@@ -34,6 +37,7 @@ struct MainWindowProbe {
 
 namespace {
 using Probe = MainWindowProbe;
+constexpr qint64 kLoweredCap = 1000;
 
 QByteArray contents(const QString &path)
 {
@@ -49,18 +53,12 @@ bool writeFile(const QString &path, const QByteArray &bytes)
 
 QVector<double> keys(const QCPGraph *graph)
 {
-    QVector<double> out;
-    for (auto it = graph->data()->constBegin(); it != graph->data()->constEnd(); ++it)
-        out.append(it->key);
-    return out;
+    return StoredCurves::keys(graph);
 }
 
 QVector<double> values(const QCPGraph *graph)
 {
-    QVector<double> out;
-    for (auto it = graph->data()->constBegin(); it != graph->data()->constEnd(); ++it)
-        out.append(it->value);
-    return out;
+    return StoredCurves::values(graph);
 }
 
 } // namespace
@@ -83,7 +81,7 @@ private slots:
     void fullDiskShowsWriteErrorAndKeepsThePreviousFile();
     void unreadableFileShowsReadErrorAndLeavesThePlot_data();
     void unreadableFileShowsReadErrorAndLeavesThePlot();
-    void fileAtTheSizeBoundPlaysBack();
+    void fileBeyondTheWholeReadSizePlaysBack();
     void pictureHasTheWidgetSizeAndIsPng_data();
     void pictureHasTheWidgetSizeAndIsPng();
     void cancelledChooserChangesNothing();
@@ -140,14 +138,9 @@ void tst_CurveFilePlayback::fillLiveCurves()
 {
     QCustomPlot *plot = Probe::plot(*window);
     QCOMPARE(plot->graphCount(), 2);
-    plot->graph(0)->data()->clear();
-    plot->graph(1)->data()->clear();
-    plot->graph(0)->addData(3, 1523);
-    plot->graph(0)->addData(11.5, 0.25);
-    plot->graph(0)->addData(10, 1524.5);
-    plot->graph(0)->addData(40, 1234567.89);
-    plot->graph(1)->addData(0, 0.00001);
-    plot->graph(1)->addData(2, -7);
+    Probe::clear(*window);
+    StoredCurves::append(plot->graph(0), {1523, 1524.5, 0.25, 1234567.89});
+    StoredCurves::append(plot->graph(1), {0.00001, -7});
 }
 
 void tst_CurveFilePlayback::playBackText(const QByteArray &text)
@@ -196,7 +189,7 @@ void tst_CurveFilePlayback::recordedCurvesPlayBackRenumbered()
     QCOMPARE(contents(answer), QByteArray("1523,1524.5,0.25,1.23457e+06,\n1e-05,-7,\n"));
     QCOMPARE(Probe::savedFilePath(*window), path("run"));
 
-    Probe::plot(*window)->graph(0)->data()->clear();
+    qobject_cast<LodGraph *>(Probe::plot(*window)->graph(0))->curve().clear();
     Probe::playBack(*window);
     QCOMPARE(chooserCalls.last(), QString("open|" + path("run") + "|cur(*.cur)"));
     QVERIFY(boxes.isEmpty());
@@ -286,9 +279,10 @@ void tst_CurveFilePlayback::fullDiskShowsWriteErrorAndKeepsThePreviousFile()
     QVERIFY(full.mkpath("."));
     const QString file = full.filePath("run.cur");
     QVERIFY(writeFile(file, "1,2,3,\n"));
-    QCPGraph *graph = Probe::plot(*window)->graph(0);
+    QVector<double> many;
     for (int i = 0; i < 20000; ++i)
-        graph->addData(i, 1234567 + i);
+        many.append(1234567 + i);
+    StoredCurves::append(Probe::plot(*window)->graph(0), many);
     answer = file;
     {
         FileSizeLimit limit(4096);
@@ -320,12 +314,16 @@ void tst_CurveFilePlayback::unreadableFileShowsReadErrorAndLeavesThePlot()
     else if (kind == "fifo.cur")
         QCOMPARE(::mkfifo(QFile::encodeName(file).constData(), 0600), 0);
     else if (kind == "oversized.cur")
-        QVERIFY(writeFile(file, "") && QFile::resize(file, CurveFile::kMaxReadSize + 1));
+        QVERIFY(writeFile(file, "") && QFile::resize(file, CurveFile::kMaxStreamedReadSize + 1));
     else if (kind == "values.cur")
-        QVERIFY(writeFile(file, QByteArray("1,").repeated(CurveFile::kMaxPoints + 1)));
+        QVERIFY(writeFile(file, QByteArray("1,").repeated(kLoweredCap + 1)));
     else if (kind == "curves.cur")
         QVERIFY(writeFile(file, QByteArray("x\n").repeated(CurveFile::kMaxCurves + 1)));
     fillLiveCurves();
+    // The real cap (a quarter billion values) is the stores' own, checked
+    // without a window; the window must only keep to the one it is given.
+    QCOMPARE(Probe::playbackMaxPoints(*window), CurveStoreFile::kMaxPoints);
+    Probe::playbackMaxPoints(*window) = kLoweredCap;
     answer = file;
     Probe::playBack(*window);
     QCOMPARE(boxes, QStringList{QStringLiteral("读入错误|无法读文件\r\n无权限")});
@@ -335,12 +333,13 @@ void tst_CurveFilePlayback::unreadableFileShowsReadErrorAndLeavesThePlot()
     QCOMPARE(Probe::savedFilePath(*window), QString(file).remove(".cur"));
 }
 
-// At the size bound a file is still read and drawn, here a sparse one: one
-// line of zero bytes, a curve without a point.
-void tst_CurveFilePlayback::fileAtTheSizeBoundPlaysBack()
+// Playback streams the file: one past the size that could be read whole is
+// still read and drawn, here a sparse one: one line of zero bytes, a curve
+// without a point.
+void tst_CurveFilePlayback::fileBeyondTheWholeReadSizePlaysBack()
 {
     const QString file = path("bound.cur");
-    QVERIFY(writeFile(file, "") && QFile::resize(file, CurveFile::kMaxReadSize));
+    QVERIFY(writeFile(file, "") && QFile::resize(file, CurveFile::kMaxReadSize + 1));
     answer = file;
     Probe::playBack(*window);
     QVERIFY(boxes.isEmpty());

@@ -232,6 +232,10 @@ void tst_DownloadDialog::deviceReceivesExactlyThePaddedImage()
             lockedDuringTransfer = rig.onlyCancelEnabled();
     };
     rig.pathEdit(Profile(profile))->setText(path);
+    // The row's summary gives what will be sent, padding included.
+    if (size > 0)
+        QCOMPARE(rig.widget<QLabel>(profile == Firmware ? "fileInfo" : "caliFileInfo")->text(),
+                 QString("%1 字节, %2 块").arg(image.size()).arg(steps));
     rig.startButton(Profile(profile))->click();
 
     QVERIFY(rig.finished());
@@ -261,7 +265,7 @@ void tst_DownloadDialog::deviceReceivesExactlyThePaddedImage()
     QCOMPARE(rig.bar()->maximum(), qMax(steps, 1));
     QCOMPARE(rig.bar()->value(), rig.bar()->maximum());
     QVERIFY(!rig.bar()->isHidden());
-    QVERIFY2(rig.status().startsWith(QString("下载完成: %1 字节, %2 块, ").arg(size).arg(steps)),
+    QVERIFY2(rig.status().startsWith(QString("下载完成: %1 字节, %2 块, ").arg(image.size()).arg(steps)),
              qPrintable(rig.status()));
     QVERIFY(lockedDuringTransfer);
     QVERIFY(rig.controlsEnabled());

@@ -127,7 +127,7 @@ void DownloadEndToEnd::downloadedFileArrivesPaddedOrEndsInTheErrorBox()
         QByteArray padded = content;
         padded.append(QByteArray((4 - size % 4) % 4, char(0xFF)));
         QCOMPARE(readFile(received), padded);
-        QVERIFY2(status.startsWith(QString("下载完成: %1 字节, %2 块, ").arg(size).arg((padded.size() + 63) / 64)),
+        QVERIFY2(status.startsWith(QString("下载完成: %1 字节, %2 块, ").arg(padded.size()).arg((padded.size() + 63) / 64)),
                  qPrintable(status));
         QVERIFY(bar->isVisible() && bar->value() == bar->maximum());
     } else {

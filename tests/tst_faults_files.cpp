@@ -2,6 +2,7 @@
 #include "app/MainWindow.h"
 #include "widgets/UserPrompts.h"
 #include "tests/support/FileSizeLimit.h"
+#include "tests/support/StoredCurves.h"
 
 #include <QDir>
 #include <QFile>
@@ -224,9 +225,10 @@ void tst_FaultsFiles::curveFileOnAFullFileSystemKeepsThePreviousFile()
     QStringList boxes;
     UserPrompts::setSaveFileChooser([&](QWidget *, const QString &, const QString &, const QString &) { return file; });
     UserPrompts::setCriticalBox([&](QWidget *, const QString &title, const QString &text) { boxes << title + '|' + text; });
-    QCPGraph *graph = Probe::plot(window)->graph(0);
+    QVector<double> many;
     for (int i = 0; i < 50000; ++i)
-        graph->addData(i, 1234567.5 + i);
+        many.append(1234567.5 + i);
+    StoredCurves::append(Probe::plot(window)->graph(0), many);
     Probe::record(window);
 
     QCOMPARE(boxes, QStringList{QStringLiteral("写入错误|无法写入文件\r\n无权限")});
@@ -269,8 +271,7 @@ void tst_FaultsFiles::curveFileInALockedFolderIsWrittenInPlaceOnlyIfWritable()
     QStringList boxes;
     UserPrompts::setSaveFileChooser([&](QWidget *, const QString &, const QString &, const QString &) { return file; });
     UserPrompts::setCriticalBox([&](QWidget *, const QString &title, const QString &text) { boxes << title + '|' + text; });
-    Probe::plot(window)->graph(0)->addData(0, 7);
-    Probe::plot(window)->graph(0)->addData(1, 8);
+    StoredCurves::append(Probe::plot(window)->graph(0), {7, 8});
     {
         AsUnprivilegedUser user;
         if (AsUnprivilegedUser::needed() && !user.isSwitched())

@@ -1,6 +1,7 @@
 #include "app/LivePlot.h"
 #include "app/LodGraph.h"
 #include "app/PlotCurves.h"
+#include "tests/support/StoredCurves.h"
 
 #include <QtTest>
 #include <qcustomplot.h>
@@ -33,8 +34,7 @@ struct Driven {
 
     void refresh(double value)
     {
-        for (int i = 0; i < 10; ++i)
-            plot->graph(0)->addData(plotKey + i, value);
+        StoredCurves::append(plot->graph(0), QVector<double>(10, value));
         plotKey += 10;
         if (autoPlot) {
             plot->graph(0)->rescaleValueAxis(false);
@@ -58,13 +58,13 @@ struct Driven {
         std::uniform_int_distribution<int> spread(-6, 6);
         for (int i = 0; i < count; ++i, plotKey += 10)
             for (int k = 0; k < 10; ++k)
-                plot->graph(0)->addData(plotKey + k, 1500 + spread(rng));
+                StoredCurves::append(plot->graph(0), {double(1500 + spread(rng))});
     }
     void clear()
     {
         plotKey = 0;
         for (int i = 0; i < plot->graphCount(); ++i)
-            plot->graph(i)->data()->clear();
+            qobject_cast<LodGraph *>(plot->graph(i))->curve().clear();
         plot->replot();
     }
 };
@@ -144,7 +144,7 @@ void tst_LivePlot::showsWhatAFullReplotShows_data()
     QTest::newRow("clear, then the curve regrows")
         << QVector<Step> {noisy, [](Driven &d) { d.clear(); }, [](Driven &d) { d.refresh(1503); }, noisy};
     QTest::newRow("a recording played back, then live data")
-        << QVector<Step> {[](Driven &d) { QVERIFY(PlotCurves::show(d.plot, recording())); },
+        << QVector<Step> {[](Driven &d) { QVERIFY(StoredCurves::play(d.plot, recording())); },
                           [](Driven &d) {
                               d.clear();
                               d.noisyRefreshes(40);
@@ -196,7 +196,7 @@ void tst_LivePlot::everyReplotIsShown()
     QImage before = shown(&live);
 
     paints = 0;
-    live.graph(0)->addData(driven.plotKey, 1520);
+    StoredCurves::append(live.graph(0), {1520});
     live.replot();
     QTRY_VERIFY_WITH_TIMEOUT(paints >= 1, 10000);
     QVERIFY(shown(&live) != before);
@@ -205,7 +205,7 @@ void tst_LivePlot::everyReplotIsShown()
     live.layer(QStringLiteral("main"))->setMode(QCPLayer::lmBuffered);
     live.replot();
     paints = 0;
-    live.graph(0)->addData(driven.plotKey + 1, 1480);
+    StoredCurves::append(live.graph(0), {1480});
     live.layer(QStringLiteral("main"))->replot();
     QTRY_VERIFY_WITH_TIMEOUT(paints >= 1, 10000);
     QVERIFY(shown(&live) != before);

@@ -6,6 +6,7 @@
 #include "tests/support/DebugCapture.h"
 #include "tests/support/Frames.h"
 #include "tests/support/PtyPair.h"
+#include "tests/support/StoredCurves.h"
 
 #include <QDir>
 #include <QPlainTextEdit>
@@ -186,10 +187,8 @@ void tst_LiveWindow::tickAppendsOnlyTheLatestBatch()
 
     QCOMPARE(replots.count(), 1);
     QCOMPARE(graph(0)->dataCount(), 10);
-    for (int i = 0; i < 10; ++i) {
-        QCOMPARE(graph(0)->data()->at(i)->key, double(i));
-        QCOMPARE(graph(0)->data()->at(i)->value, 510.0);
-    }
+    QCOMPARE(StoredCurves::keys(graph(0)), (QVector<double>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9}));
+    QCOMPARE(StoredCurves::values(graph(0)), QVector<double>(10, 510.0));
     QCOMPARE(plot->xAxis->range(), QCPRange(0, 30));
     QCOMPARE(graph(1)->dataCount(), 0);
 
@@ -241,8 +240,7 @@ void tst_LiveWindow::switchAlternatesTheScalingGraph()
     QCustomPlot *plot = MainWindowProbe::plot(*window);
     feed(encodedFrame(0x02, measurement(100, 1)));
     MainWindowProbe::tick(*window);
-    graph(1)->addData(0, -5000);
-    graph(1)->addData(1, -4000);
+    StoredCurves::append(graph(1), {-5000, -4000});
 
     auto *button = window->findChild<QPushButton *>("pbSwitchCurve");
     button->click();
@@ -274,8 +272,8 @@ void tst_LiveWindow::clearRestartsTheCurveAtKeyZero()
 
     feed(encodedFrame(0x02, measurement(200, 1, 2000)));
     MainWindowProbe::tick(*window);
-    QCOMPARE(graph(0)->data()->at(0)->key, 0.0);
-    QCOMPARE(graph(0)->data()->at(0)->value, 200.0);
+    QCOMPARE(StoredCurves::keys(graph(0)).value(0), 0.0);
+    QCOMPARE(StoredCurves::values(graph(0)).value(0), 200.0);
 }
 
 void tst_LiveWindow::plotWithFewerGraphsKeepsAcquiring_data()
@@ -344,7 +342,7 @@ void tst_LiveWindow::startOpensThePortAndTheDeviceIsFollowed()
     pty.write(encodedFrame(0x02, measurement(1234, 2, 5000)));
     QTRY_VERIFY_WITH_TIMEOUT(view().startsWith("distance:1234\n"), 10000);
     QTRY_COMPARE_WITH_TIMEOUT(graph(0)->dataCount(), 10, 10000);
-    QCOMPARE(graph(0)->data()->at(0)->value, 1234.0);
+    QCOMPARE(StoredCurves::values(graph(0)).value(0), 1234.0);
 }
 
 void tst_LiveWindow::commandsGoOutAsFrames_data()

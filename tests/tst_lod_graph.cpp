@@ -1,7 +1,7 @@
 #include "app/LodGraph.h"
-#include "app/LodGraphData.h"
 #include "files/CurveFile.h"
 #include "app/PlotCurves.h"
+#include "tests/support/StoredCurves.h"
 
 #include <QtTest>
 #include <qcustomplot.h>
@@ -19,13 +19,15 @@ void appendWalk(QCPGraph *graph, int count, unsigned seed, int runLength = 1)
 {
     std::mt19937 rng(seed);
     std::uniform_int_distribution<int> step(-40, 40);
-    const int start = graph->data()->size();
-    double value = start > 0 ? (graph->data()->constEnd() - 1)->value : 1000;
+    const QVector<double> held = StoredCurves::values(graph);
+    double value = held.isEmpty() ? 1000 : held.last();
+    QVector<double> values;
     for (int i = 0; i < count; ++i) {
         if (i % runLength == 0)
             value += step(rng);
-        graph->addData(double(start + i), value);
+        values.append(value);
     }
+    StoredCurves::append(graph, values);
 }
 
 // The live window's plot: the same size, pen and axis handling.
@@ -84,7 +86,8 @@ private slots:
     void drawingMatchesPlainGraph_data();
     void drawingMatchesPlainGraph();
     void playbackGraphsDrawLikePlainGraphsWithTheirPens();
-    void pointStoreGrowsByAnEighthNotDoubling();
+    void timeAxisDrawsNoLineAcrossAGap_data();
+    void timeAxisDrawsNoLineAcrossAGap();
 };
 
 void tst_LodGraph::valueRangeEqualsFullScan_data()
@@ -93,55 +96,22 @@ void tst_LodGraph::valueRangeEqualsFullScan_data()
 
     const Edit grow = [](QCPGraph *g) { appendWalk(g, 5000, 1); };
     const Edit growMore = [](QCPGraph *g) { appendWalk(g, 777, 2); };
-    const Edit clear = [](QCPGraph *g) { g->data()->clear(); };
-    // Lands on the first point of a 64-point block (index 5824 after grow, growMore).
+    const Edit clear = [](QCPGraph *g) {
+        if (auto *stored = qobject_cast<LodGraph *>(g))
+            stored->curve().clear();
+        else
+            g->data()->clear();
+    };
+    // Lands on the first point of a 256-point block of the store.
     const Edit spike = [](QCPGraph *g) {
-        while (g->data()->size() % 64 != 0)
-            g->addData(g->data()->size(), 0);
-        g->addData(g->data()->size(), -1e6);
-    };
-    const Edit replaceSameSize = [](QCPGraph *g) {
-        QVector<double> keys, values;
-        for (int i = 0; i < 5000; ++i) {
-            keys << i;
-            values << 3 * i - 7000;
-        }
-        g->setData(keys, values, true);
-    };
-    const Edit newContainer = [](QCPGraph *g) {
-        auto fresh = QSharedPointer<QCPGraphDataContainer>::create();
-        fresh->add(QCPGraphData(0, 5));
-        fresh->add(QCPGraphData(1, -5));
-        g->setData(fresh);
-    };
-    const Edit insertInside = [](QCPGraph *g) { g->addData(100.5, 9e5); };
-    // Same size and the same last point: only the first or the middle
-    // point tells that the data under the summary is not what it was.
-    const auto replaceKeepingLast = [](int changed, double value) {
-        return Edit([changed, value](QCPGraph *g) {
-            QVector<double> keys, values;
-            for (auto it = g->data()->constBegin(); it != g->data()->constEnd(); ++it) {
-                keys << it->key;
-                values << it->value;
-            }
-            const int at = changed < 0 ? int(values.size()) / 2 : changed;
-            for (int i = qMax(0, at - 70); i <= at; ++i)
-                values[i] = value;
-            g->setData(keys, values, true);
-        });
+        QVector<double> zeros(int((256 - g->dataCount() % 256) % 256), 0.0);
+        StoredCurves::append(g, zeros + QVector<double>{-1e6});
     };
 
     QTest::newRow("empty") << QVector<Edit>{};
     QTest::newRow("appends in batches") << QVector<Edit>{grow, growMore, spike, growMore};
     QTest::newRow("cleared then regrown shorter") << QVector<Edit>{grow, growMore, clear, growMore};
     QTest::newRow("cleared then regrown longer") << QVector<Edit>{growMore, clear, grow};
-    QTest::newRow("replaced by same-size data") << QVector<Edit>{grow, replaceSameSize, growMore};
-    QTest::newRow("container swapped") << QVector<Edit>{grow, newContainer};
-    QTest::newRow("point inserted inside") << QVector<Edit>{grow, insertInside, growMore};
-    QTest::newRow("replaced, new first values, same last point")
-        << QVector<Edit>{grow, replaceKeepingLast(0, -5e5)};
-    QTest::newRow("replaced, new middle values, same last point")
-        << QVector<Edit>{grow, replaceKeepingLast(-1, 5e5)};
 }
 
 // After every edit, the whole range and ranges over key windows (ragged
@@ -187,13 +157,9 @@ void tst_LodGraph::drawingMatchesPlainGraph_data()
     QTest::newRow("middle part of a long curve") << Edit([](QCPGraph *g) { appendWalk(g, 300000, 8); })
                                                  << QCPRange(50000, 190000) << false;
     QTest::newRow("reversed key axis") << Edit([](QCPGraph *g) { appendWalk(g, 200000, 9); }) << all << true;
-    QTest::newRow("sparse keys with gaps") << Edit([](QCPGraph *g) {
-        for (int i = 0; i < 50000; ++i)
-            g->addData(i < 25000 ? i : 400000 + i * 3, std::sin(i * 0.01) * 500);
-    }) << all << false;
     QTest::newRow("gap in the values") << Edit([](QCPGraph *g) {
         appendWalk(g, 100000, 10);
-        g->addData(100000, std::nan(""));
+        StoredCurves::append(g, {std::nan("")});
         appendWalk(g, 100000, 11);
     }) << all << false;
 }
@@ -238,7 +204,7 @@ void tst_LodGraph::playbackGraphsDrawLikePlainGraphsWithTheirPens()
             text += CurveFile::formatValue(it->value).toLatin1() + ',';
         text += '\n';
     }
-    QVERIFY(PlotCurves::show(&played, text));
+    QVERIFY(StoredCurves::play(&played, text));
     QCOMPARE(played.graphCount(), 3);
     for (int curve = 0; curve < 3; ++curve)
         QVERIFY(qobject_cast<LodGraph *>(played.graph(curve)));
@@ -255,22 +221,67 @@ void tst_LodGraph::playbackGraphsDrawLikePlainGraphsWithTheirPens()
     QCOMPARE(differing, 0);
 }
 
-// A long curve must not hold twice its size: the store grows ahead in
-// eighths whenever the plot is drawn, as the refresh does every tick.
-void tst_LodGraph::pointStoreGrowsByAnEighthNotDoubling()
+void tst_LodGraph::timeAxisDrawsNoLineAcrossAGap_data()
 {
+    QTest::addColumn<int>("pointsPerStretch");
+    QTest::newRow("points drawn one by one") << 60;
+    QTest::newRow("points reduced per pixel column") << 200000;
+}
+
+// Two stretches 3 ms a point apart, a pause of a third of a stretch (at
+// least five seconds) between them: on
+// the time axis no drawn segment joins the last point before the pause and
+// the first after it, and the plot is empty in the middle of the pause. On
+// the points axis the same curve stays one line, as it has always been.
+void tst_LodGraph::timeAxisDrawsNoLineAcrossAGap()
+{
+    QFETCH(int, pointsPerStretch);
     QCustomPlot plot;
     plot.resize(541, 760);
     auto *graph = new LodGraph(plot.xAxis, plot.yAxis);
-    const auto *store = static_cast<const LodGraphData *>(graph->data().data());
-    for (int batch = 0; batch < 300; ++batch) {
-        appendWalk(graph, 3000, unsigned(batch));
-        plot.toPixmap(100, 100);
-        QVERIFY(store->capacity() >= graph->data()->size());
-        QVERIFY2(store->capacity() <= graph->data()->size() * 1.2 + 3 * LodGraphData::kMinHeadroom,
-                 qPrintable(QString("%1 held for %2").arg(store->capacity()).arg(graph->data()->size())));
+    graph->setPen(QPen(QColor(Qt::blue)));
+    graph->setAntialiased(false);
+    graph->setCurveAxis(CurveAxis::Time);
+    CurveStore &curve = graph->curve();
+    curve.setTimeOrigin(0);
+    qint64 t = 0;
+    for (int stretch = 0; stretch < 2; ++stretch) {
+        for (int i = 0; i < pointsPerStretch; ++i, t += 3000000)
+            curve.append(1500 + (i % 7) * (stretch ? -1 : 1), t);
+        curve.markGap();
+        t += std::max<qint64>(qint64(5) * 1000000000, qint64(pointsPerStretch) * 1000000);
     }
-    QVERIFY(graph->memoryBytes() < std::size_t(graph->data()->size()) * 20);
+    const double before = graph->keyAt(pointsPerStretch - 1);
+    const double after = graph->keyAt(pointsPerStretch);
+    QVERIFY(after - before > 4.9);
+    graph->rescaleValueAxis(false);
+    plot.xAxis->setRange(0, graph->keyAt(curve.size() - 1) + 0.1);
+    plot.replot();
+
+    const QVector<QCPGraphData> vertices = graph->lineVertices();
+    int finiteBefore = 0;
+    int finiteAfter = 0;
+    for (int k = 0; k < vertices.size(); ++k) {
+        const bool finite = !std::isnan(vertices[k].value);
+        finiteBefore += finite && vertices[k].key <= before;
+        finiteAfter += finite && vertices[k].key >= after;
+        if (k > 0 && finite && !std::isnan(vertices[k - 1].value))
+            QVERIFY2(!(vertices[k - 1].key <= before && vertices[k].key >= after),
+                     qPrintable(QString("segment %1..%2 crosses the gap").arg(vertices[k - 1].key).arg(vertices[k].key)));
+    }
+    QVERIFY(finiteBefore > 0 && finiteAfter > 0);
+
+    const QImage picture = plot.toPixmap(541, 760).toImage();
+    const int middle = int(plot.xAxis->coordToPixel((before + after) / 2));
+    int curvePixels = 0;
+    for (int y = 0; y < picture.height(); ++y)
+        curvePixels += picture.pixelColor(middle, y) == QColor(Qt::blue);
+    QCOMPARE(curvePixels, 0);
+
+    graph->setCurveAxis(CurveAxis::Points);
+    plot.xAxis->setRange(0, curve.size() + 20);
+    for (const QCPGraphData &vertex : graph->lineVertices())
+        QVERIFY(!std::isnan(vertex.value));
 }
 
 QTEST_MAIN(tst_LodGraph)

@@ -156,7 +156,8 @@ void tst_SettingsFile::firstRunUsesDefaultsAndWritesAllKeys()
         sizeAtExit = w.size();
     }
     QSettings ini(iniPath(), QSettings::IniFormat);
-    QCOMPARE(ini.allKeys().size(), 8);
+    QCOMPARE(ini.allKeys().size(), 9);
+    QCOMPARE(ini.value("PlotAxis").toString(), QStringLiteral("points"));
     QCOMPARE(ini.value("Language").toString(), QStringLiteral("zh_CN"));
     QCOMPARE(ini.value("AutoReconnect").toString(), QStringLiteral("true"));
     QCOMPARE(ini.value("WindowSize").toSize(), sizeAtExit);

@@ -2,6 +2,7 @@
 #include "testrun/TestPlanTexts.h"
 
 #include <QTemporaryDir>
+#include <sys/stat.h>
 #include <QtTest>
 
 using namespace TestRun;
@@ -238,6 +239,20 @@ private slots:
         QVERIFY(why.contains(QStringLiteral("missing/plan.json")));
         QVERIFY(!readPlanFile(dir.filePath(QStringLiteral("none.json")), &why));
         QVERIFY(why.contains(QStringLiteral("none.json")));
+    }
+
+    // A device or a FIFO never ends (or ends only when someone writes): the
+    // reader must refuse it at once rather than wait.
+    void onlyRegularFilesAreReadAsPlans()
+    {
+        QTemporaryDir dir;
+        const QString fifo = dir.filePath(QStringLiteral("plan.fifo"));
+        QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+        for (const QString &path : {QStringLiteral("/dev/zero"), fifo, dir.path()}) {
+            QString why;
+            QVERIFY(!readPlanFile(path, &why));
+            QVERIFY2(why.contains(path), qPrintable(why));
+        }
     }
 
     void byteOrderMarkOfAWindowsEditorIsAccepted()

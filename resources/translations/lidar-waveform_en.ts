@@ -310,6 +310,21 @@ Replace it?</translation>
     </message>
 </context>
 <context>
+    <name>MainPlotView</name>
+    <message>
+        <source>秒</source>
+        <translation>s</translation>
+    </message>
+    <message>
+        <source>点数</source>
+        <translation>Points</translation>
+    </message>
+    <message>
+        <source>时间</source>
+        <translation>Time</translation>
+    </message>
+</context>
+<context>
     <name>MainWindow</name>
     <message>
         <source>开始获取数据</source>
@@ -516,6 +531,14 @@ No permission</translation>
     <message>
         <source>about</source>
         <translation>About</translation>
+    </message>
+    <message>
+        <source>曲线无法再存新的点，已有的点保留：%1</source>
+        <translation>The curve cannot store new points; the points it holds are kept: %1</translation>
+    </message>
+    <message>
+        <source>已满</source>
+        <translation>it is full</translation>
     </message>
 </context>
 <context>
@@ -1013,6 +1036,14 @@ No permission</translation>
 </context>
 <context>
     <name>TestPlanTexts</name>
+    <message>
+        <source>不是普通文件</source>
+        <translation>not a regular file</translation>
+    </message>
+    <message>
+        <source>文件过大 (%1 字节, 上限 %2 字节)</source>
+        <translation>file too large (%1 bytes, at most %2 bytes)</translation>
+    </message>
     <message>
         <source>测试计划</source>
         <translation>Test plan</translation>

@@ -39,6 +39,8 @@ public:
     qint64 pid() const { return process.processId(); }
     void setWorkingDirectory(const QString &dir) { process.setWorkingDirectory(dir); }
     void write(const QByteArray &bytes) { process.write(bytes); }
+    // The program's standard input reaches its end.
+    void closeInput() { process.closeWriteChannel(); }
 
     // Waits with events running; true when it ended by itself within `ms`.
     bool finish(int ms = 30000)

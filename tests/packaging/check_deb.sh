@@ -16,9 +16,10 @@ deb=$(ls "$out"/lidar-waveform_"$version"_*.deb) || fail "no lidar-waveform_${ve
 dpkg-deb -I "$deb" >"$out/info"
 depends=$(dpkg-deb -f "$deb" Depends | tr -d ' ' | tr ',|' '\n\n' | sed 's/(.*//')
 for pkg in libqt5core5a libqt5gui5 libqt5widgets5 libqt5serialport5 libqcustomplot2.1 \
-           fonts-wqy-microhei qttranslations5-l10n; do
+           fonts-wqy-microhei qttranslations5-l10n libqt5sql5-sqlite; do
     echo "$depends" | grep -qx "$pkg" || fail "Depends lacks $pkg: $(grep Depends "$out/info")"
 done
+dpkg-deb -f "$deb" Recommends | grep -qw libqt5sql5-psql || fail "Recommends lacks libqt5sql5-psql"
 contents=$(dpkg-deb -c "$deb")
 for f in usr/bin/lidar-waveform usr/bin/lidar-cli usr/bin/lidar-sim usr/bin/lidar-waveform-desktop \
          usr/share/applications/lidar-waveform.desktop usr/share/man/man1/lidar-waveform.1 \
