@@ -13,9 +13,10 @@ LIDAR_RUN_PACKAGES=(build-essential cmake qtbase5-dev libqt5serialport5-dev libq
 # measurement log back, poppler-utils to read and render the accuracy
 # report's PDF, and the PostgreSQL server the results store's tests start a
 # throw-away cluster of; ImageMagick and xdotool to drive and photograph the
-# window under Xvfb for the screenshots in the docs).
+# window under Xvfb for the screenshots in the docs; the serial terminal and
+# the profiler of the side-by-side benchmark).
 LIDAR_TEST_PACKAGES=(libbenchmark-dev clang libclang-rt-14-dev xvfb xauth desktop-file-utils groff-base python3
-                     poppler-utils postgresql imagemagick xdotool)
+                     poppler-utils postgresql imagemagick xdotool cutecom linux-perf)
 
 # lidar_install_packages PACKAGE...: installs those of them that are missing.
 lidar_install_packages() {
