@@ -9,7 +9,7 @@ ROOT=$(cd "$(dirname "$0")/.." && pwd)
 SECONDS_PER_TARGET=${1:-20}
 shift || true
 TARGETS=("$@")
-[ ${#TARGETS[@]} -eq 0 ] && TARGETS=(fuzz_trcodec fuzz_receive fuzz_curvefile fuzz_settings)
+[ ${#TARGETS[@]} -eq 0 ] && TARGETS=(fuzz_trcodec fuzz_receive fuzz_curvefile fuzz_settings fuzz_plan)
 BUILD=${LIDAR_FUZZ_BUILD:-$ROOT/build-fuzz}
 
 if ! command -v clang++ >/dev/null; then
