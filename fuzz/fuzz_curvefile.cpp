@@ -1,8 +1,9 @@
 // Plays the input back as a curve file through the window's file reader and
 // plot loader, checks the curves against a plain reading of the format, then
 // records them and plays the recording back: it must give the same curves.
-#include "files/CurveFile.h"
 #include "app/PlotCurves.h"
+#include "files/CurveFile.h"
+#include "tests/support/StoredCurves.h"
 #include "fuzz/FuzzSupport.h"
 
 #include <QApplication>
@@ -20,6 +21,9 @@ void check(bool condition)
     if (!condition)
         std::abort();
 }
+
+// Low enough that inputs reach it, so the refusal path is exercised too.
+constexpr qint64 kMaxValues = 4096;
 
 QCustomPlot *plot = nullptr;
 QTemporaryDir *dir = nullptr;
@@ -51,14 +55,10 @@ Curves plotted()
 {
     Curves curves;
     for (int g = 0; g < plot->graphCount(); ++g) {
-        QVector<double> values;
-        const auto data = plot->graph(g)->data();
-        int key = 0;
-        for (auto it = data->constBegin(); it != data->constEnd(); ++it, ++key) {
-            check(it->key == key);
-            values.append(it->value);
-        }
-        curves.append(values);
+        const QVector<double> keys = StoredCurves::keys(plot->graph(g));
+        for (int i = 0; i < keys.size(); ++i)
+            check(keys[i] == i);
+        curves.append(StoredCurves::values(plot->graph(g)));
     }
     return curves;
 }
@@ -84,17 +84,19 @@ bool sameCurves(const Curves &a, const Curves &b)
 
 bool withinBounds(const Curves &curves)
 {
-    int values = 0;
+    qint64 values = 0;
     for (const auto &c : curves)
         values += c.size();
-    return curves.size() <= CurveFile::kMaxCurves && values <= CurveFile::kMaxPoints;
+    return curves.size() <= CurveStoreFile::kMaxCurves && values <= kMaxValues;
 }
 
 bool playBack(const QString &path)
 {
-    QByteArray text;
-    check(CurveFile::readWhole(path, &text));
-    return PlotCurves::show(plot, text);
+    CurveStoreFile::Curves curves;
+    if (!PlotCurves::load(plot, path, &curves, kMaxValues))
+        return false;
+    PlotCurves::show(plot, std::move(curves));
+    return true;
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include "fuzz/FuzzSupport.h"
 #include "link/QTRNet.h"
 #include "tests/support/Frames.h"
+#include "workflow/MeasurementPipeline.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -20,7 +21,7 @@
 struct MainWindowProbe {
     static void reset(MainWindow &w)
     {
-        w.measurement = MeasurementProcessor();
+        w.measurementPipeline->restartProcessor();
         w.plotPending = false;
     }
     static void listen(MainWindow &w, QTRNet *net)
@@ -31,7 +32,7 @@ struct MainWindowProbe {
     // The refresh tick, as the plot timer would run it between chunks.
     static void tick(MainWindow &w) { w.refreshPlotArea(); }
     static void clearPlot(MainWindow &w) { w.clearCurves(); }
-    static const MeasurementProcessor &measurement(const MainWindow &w) { return w.measurement; }
+    static const MeasurementProcessor &measurement(const MainWindow &w) { return w.measurementPipeline->processor(); }
 };
 
 struct DownloadDialogProbe {

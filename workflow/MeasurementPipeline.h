@@ -33,6 +33,8 @@ public:
     MeasurementFeed *feed() const { return measurementFeed; }
     // The state carried from frame to frame: the smoothed rate, the quality counters.
     const MeasurementProcessor &processor() const { return measurement; }
+    // Forgets that state, as a freshly started program has it.
+    void restartProcessor() { measurement = MeasurementProcessor(); }
 
 signals:
     // Only while listening: a measurement frame was dropped as too short.
