@@ -6,36 +6,36 @@ namespace CommandLine {
 
 namespace {
 
-struct OptionSpec {
+struct OptionSyntax {
     const char *name;
     const char *valueName; // null for a flag
     const char *text;
 };
 
-struct CommandSpec {
+struct CommandSyntax {
     const char *name;
     const char *synopsis; // after "lidar-cli "
     const char *summary;
     const char *description;
-    std::vector<OptionSpec> options;
+    std::vector<OptionSyntax> options;
 };
 
-const OptionSpec kPort = {"port", "NAME", "the sensor's serial port: a system name (ttyUSB0) or a device path"};
-const OptionSpec kBaud = {"baud", "N", "baud rate: 230400 (default), 115200, 460800 or 921600"};
-const OptionSpec kFrames = {"frames", "N", "collect N measurement frames"};
-const OptionSpec kSeconds = {"seconds", "S", "collect for S seconds (a decimal fraction is allowed)"};
-const OptionSpec kResults = {"results", "FILE|URL",
+const OptionSyntax kPort = {"port", "NAME", "the sensor's serial port: a system name (ttyUSB0) or a device path"};
+const OptionSyntax kBaud = {"baud", "N", "baud rate: 230400 (default), 115200, 460800 or 921600"};
+const OptionSyntax kFrames = {"frames", "N", "collect N measurement frames"};
+const OptionSyntax kSeconds = {"seconds", "S", "collect for S seconds (a decimal fraction is allowed)"};
+const OptionSyntax kResults = {"results", "FILE|URL",
                              "where runs are stored: an SQLite file or postgresql://USER@HOST:PORT/DB; "
                              "default: ResultsDatabase in the settings file, else results.sqlite here"};
 
-OptionSpec json(const char *what)
+OptionSyntax json(const char *what)
 {
     return {"json", nullptr, what};
 }
 
-const std::vector<CommandSpec> &specs()
+const std::vector<CommandSyntax> &grammar()
 {
-    static const std::vector<CommandSpec> kSpecs = {
+    static const std::vector<CommandSyntax> kGrammar = {
         {"ports", "ports    [--json]", "list the serial ports, USB bridges first",
          "Lists the serial ports, the sensor's USB bridges first as the port dialog lists them, with "
          "the device path, the USB vendor and product ids and the description.",
@@ -88,20 +88,20 @@ const std::vector<CommandSpec> &specs()
          {kResults, {"unit", "ID", "only the runs of this unit id"}, {"last", "N", "only the newest N runs"},
           json("a list of runs, each with its steps")}},
     };
-    return kSpecs;
+    return kGrammar;
 }
 
-const CommandSpec *find(const QString &name)
+const CommandSyntax *find(const QString &name)
 {
-    for (const CommandSpec &spec : specs())
-        if (name == QLatin1String(spec.name))
-            return &spec;
+    for (const CommandSyntax &syntax : grammar())
+        if (name == QLatin1String(syntax.name))
+            return &syntax;
     return nullptr;
 }
 
-const OptionSpec *findOption(const CommandSpec &spec, const QString &name)
+const OptionSyntax *findOption(const CommandSyntax &syntax, const QString &name)
 {
-    for (const OptionSpec &option : spec.options)
+    for (const OptionSyntax &option : syntax.options)
         if (name == QLatin1String(option.name))
             return &option;
     return nullptr;
@@ -121,9 +121,9 @@ Invocation usageError(const QString &command, const QString &error)
     return invocation;
 }
 
-Invocation parseCommand(const CommandSpec &spec, const QStringList &arguments)
+Invocation parseCommand(const CommandSyntax &syntax, const QStringList &arguments)
 {
-    const QString command = QLatin1String(spec.name);
+    const QString command = QLatin1String(syntax.name);
     for (const QString &argument : arguments)
         if (isHelp(argument)) {
             Invocation invocation;
@@ -140,7 +140,7 @@ Invocation parseCommand(const CommandSpec &spec, const QStringList &arguments)
             return usageError(command, QStringLiteral("unexpected argument '%1'").arg(argument));
         const int equals = argument.indexOf(QLatin1Char('='));
         const QString name = argument.mid(2, equals < 0 ? -1 : equals - 2);
-        const OptionSpec *option = findOption(spec, name);
+        const OptionSyntax *option = findOption(syntax, name);
         if (!option)
             return usageError(command, QStringLiteral("unknown option '--%1' for %2").arg(name, command));
         if (invocation.given.contains(name))
@@ -185,13 +185,13 @@ QString wrapped(const QString &text, int width, int indent)
 constexpr int kTextWidth = 79;
 constexpr int kOptionColumn = 25;
 
-QString optionLines(const CommandSpec &spec)
+QString optionLines(const CommandSyntax &syntax)
 {
     QStringList lines;
     const auto add = [&lines](const QString &left, const QString &text) {
         lines << QStringLiteral("  %1  ").arg(left, -(kOptionColumn - 4)) + wrapped(text, kTextWidth, kOptionColumn);
     };
-    for (const OptionSpec &option : spec.options) {
+    for (const OptionSyntax &option : syntax.options) {
         QString left = QStringLiteral("--") + QLatin1String(option.name);
         if (option.valueName)
             left += QLatin1Char(' ') + QLatin1String(option.valueName);
@@ -220,27 +220,27 @@ Invocation parse(const QStringList &arguments)
     }
     if (first.startsWith(QLatin1Char('-')))
         return usageError(QString(), QStringLiteral("'%1' is no command").arg(first));
-    const CommandSpec *spec = find(first);
-    if (!spec)
+    const CommandSyntax *syntax = find(first);
+    if (!syntax)
         return usageError(QString(), QStringLiteral("unknown command '%1'").arg(first));
-    return parseCommand(*spec, arguments.mid(1));
+    return parseCommand(*syntax, arguments.mid(1));
 }
 
 QStringList commands()
 {
     QStringList names;
-    for (const CommandSpec &spec : specs())
-        names << QLatin1String(spec.name);
+    for (const CommandSyntax &syntax : grammar())
+        names << QLatin1String(syntax.name);
     return names;
 }
 
 QString usage(const QString &command)
 {
-    if (const CommandSpec *spec = find(command))
-        return QStringLiteral("usage: lidar-cli ") + QString::fromUtf8(spec->synopsis).simplified();
+    if (const CommandSyntax *syntax = find(command))
+        return QStringLiteral("usage: lidar-cli ") + QString::fromUtf8(syntax->synopsis).simplified();
     QStringList lines;
-    for (const CommandSpec &spec : specs())
-        lines << QStringLiteral("       lidar-cli ") + QLatin1String(spec.synopsis);
+    for (const CommandSyntax &syntax : grammar())
+        lines << QStringLiteral("       lidar-cli ") + QLatin1String(syntax.synopsis);
     lines << QStringLiteral("       lidar-cli --help | --version | COMMAND --help");
     lines.first().replace(0, 6, QStringLiteral("usage:"));
     return lines.join(QLatin1Char('\n'));
@@ -262,13 +262,13 @@ QString exitStatusText()
 
 QString help(const QString &command)
 {
-    if (const CommandSpec *spec = find(command))
-        return usage(command) + QStringLiteral("\n\n") + wrapped(QLatin1String(spec->description), kTextWidth, 0)
+    if (const CommandSyntax *syntax = find(command))
+        return usage(command) + QStringLiteral("\n\n") + wrapped(QLatin1String(syntax->description), kTextWidth, 0)
             + QStringLiteral("\n\nOptions:\n")
-            + optionLines(*spec) + QStringLiteral("\n\n") + exitStatusText() + QLatin1Char('\n');
+            + optionLines(*syntax) + QStringLiteral("\n\n") + exitStatusText() + QLatin1Char('\n');
     QStringList commandLines;
-    for (const CommandSpec &spec : specs())
-        commandLines << QStringLiteral("  %1  %2").arg(QLatin1String(spec.name), -8).arg(QLatin1String(spec.summary));
+    for (const CommandSyntax &syntax : grammar())
+        commandLines << QStringLiteral("  %1  %2").arg(QLatin1String(syntax.name), -8).arg(QLatin1String(syntax.summary));
     return QStringLiteral("lidar-cli: the lidar distance sensor from a terminal or a script.\n\n") + usage()
         + QStringLiteral("\n\nCommands:\n") + commandLines.join(QLatin1Char('\n'))
         + QStringLiteral("\n\nStandard output carries only the data asked for; progress, prompts and messages\n"

@@ -5,6 +5,7 @@
 #include "tests/e2e/SimProcess.h"
 #include "tests/support/HeadlessHost.h"
 #include "tests/support/PgCluster.h"
+#include "tests/support/StoredRuns.h"
 
 #include <QFile>
 #include <QSignalSpy>
@@ -13,21 +14,6 @@
 
 using namespace TestRun;
 Q_DECLARE_METATYPE(TestRun::RunRecord)
-
-namespace {
-
-std::vector<RunRecord> storedRuns(const ResultsLocation &where)
-{
-    ResultsReader reader(where);
-    RunFilter filter;
-    filter.withSteps = true;
-    std::vector<RunRecord> runs;
-    if (!reader.runs(filter, runs))
-        qWarning() << reader.error();
-    return runs;
-}
-
-} // namespace
 
 // The runner against the simulator, each step's command moving the target
 // through the simulator's control pipe. The target holds still (no wander,

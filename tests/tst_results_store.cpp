@@ -3,6 +3,7 @@
 #include "results/ResultsReader.h"
 #include "results/RunRecorder.h"
 #include "tests/support/PgCluster.h"
+#include "tests/support/StoredRuns.h"
 
 #include <QDir>
 #include <QFile>
@@ -313,12 +314,7 @@ QString tst_ResultsStore::storeWhole(const ResultsLocation &where, RunRecord run
 
 std::vector<RunRecord> tst_ResultsStore::readAll(const ResultsLocation &where, RunFilter filter)
 {
-    ResultsReader reader(where);
-    std::vector<RunRecord> runs;
-    filter.withSteps = true;
-    if (!reader.runs(filter, runs))
-        qWarning("%s", qPrintable(reader.error()));
-    return runs;
+    return storedRuns(where, filter);
 }
 
 void tst_ResultsStore::locationTextsFollowTheGrammar_data()

@@ -4,6 +4,7 @@
 #include "testrun/TestRunner.h"
 #include "tests/support/HeadlessHost.h"
 #include "tests/support/SensorPeer.h"
+#include "tests/support/StoredRuns.h"
 
 #include <QFile>
 #include <QSettings>
@@ -54,16 +55,7 @@ struct SessionBench {
         const auto plan = parsePlan(json);
         return plan && host.open() && runner.start(*plan, json);
     }
-    std::vector<RunRecord> stored(const ResultsLocation &where) const
-    {
-        ResultsReader reader(where);
-        RunFilter filter;
-        filter.withSteps = true;
-        std::vector<RunRecord> runs;
-        if (!reader.runs(filter, runs))
-            qWarning() << reader.error();
-        return runs;
-    }
+    std::vector<RunRecord> stored(const ResultsLocation &where) const { return storedRuns(where); }
     QStringList lotLines() const
     {
         QFile file(outputs.lotCsv);

@@ -7,6 +7,7 @@
 #include "runsession/RunSession.h"
 #include "settings/SettingsRules.h"
 #include "tests/e2e/SimProcess.h"
+#include "tests/support/StoredRuns.h"
 #include "widgets/UserPrompts.h"
 #include "workflow/MeasurementPipeline.h"
 
@@ -60,17 +61,6 @@ private:
 };
 
 namespace {
-
-std::vector<RunRecord> storedRuns(const QString &file)
-{
-    ResultsReader reader(ResultsLocation::sqliteFile(file));
-    RunFilter filter;
-    filter.withSteps = true;
-    std::vector<RunRecord> runs;
-    if (!reader.runs(filter, runs))
-        qWarning() << reader.error();
-    return runs;
-}
 
 // The operator moving the target: a line to the simulator's control pipe.
 bool moveTarget(const QString &control, const QString &lines)
@@ -191,7 +181,7 @@ void tst_RunWindow::wholeRunReachesItsVerdictAndIsKept()
     QCOMPARE(table->item(2, 6)->text(), QStringLiteral("PASS"));
 
     // Kept in the default store of the working directory, reported, summed up.
-    const auto runs = storedRuns(dir->filePath(QStringLiteral("results.sqlite")));
+    const auto runs = storedRuns(ResultsLocation::sqliteFile(dir->filePath(QStringLiteral("results.sqlite"))));
     QCOMPARE(int(runs.size()), 1);
     QCOMPARE(runs[0].verdict, Verdict::Fail);
     QCOMPARE(int(runs[0].steps.size()), 3);
@@ -245,7 +235,7 @@ void tst_RunWindow::abortEndsTheRunIncomplete()
     QTRY_VERIFY_WITH_TIMEOUT(!run->isRunning(), 10000);
     QCOMPARE(text(run, "verdictLabel"), QStringLiteral("INCOMPLETE"));
     QVERIFY(text(run, "verdictDetail").contains(QStringLiteral("操作员中止")));
-    const auto runs = storedRuns(dir->filePath(QStringLiteral("results.sqlite")));
+    const auto runs = storedRuns(ResultsLocation::sqliteFile(dir->filePath(QStringLiteral("results.sqlite"))));
     QCOMPARE(int(runs.size()), 1);
     QCOMPARE(runs[0].verdict, Verdict::Incomplete);
     QCOMPARE(int(runs[0].steps.size()), 1);
